@@ -1,0 +1,155 @@
+// Runs the real sortbench binary and checks what it writes and how it exits.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sjis_convert.hpp"
+
+namespace {
+
+struct outcome {
+    int status;  // exit status, or -1 when killed by a signal
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs sortbench with `args`; a nonzero `address_space` limits the child's
+// address space (RLIMIT_AS) to that many bytes.
+outcome run_sortbench(std::vector<std::string> args, rlim_t address_space = 0)
+{
+    const std::string dir = testing::TempDir();
+    const std::string out_path = dir + "sortbench_out." + std::to_string(getpid());
+    const std::string err_path = dir + "sortbench_err." + std::to_string(getpid());
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!std::freopen(out_path.c_str(), "wb", stdout) || !std::freopen(err_path.c_str(), "wb", stderr)) {
+            _exit(126);
+        }
+        if (address_space != 0) {
+            const rlimit limit{address_space, address_space};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        std::vector<char*> argv{const_cast<char*>(SORTBENCH_BINARY)};
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    outcome o{WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, slurp(out_path), slurp(err_path)};
+    std::remove(out_path.c_str());
+    std::remove(err_path.c_str());
+    return o;
+}
+
+const std::string heading = to_sjis("\nint (4bytes) の SORT テスト\n");
+
+std::string progress_line(int num, int runs)
+{
+    char line[128];
+    std::snprintf(line, sizeof line, "個数 %9d, 処理回数 %9d\n", num, runs);
+    return to_sjis(line);
+}
+
+// The first array of 10 elements needs a buffer of 40 MB; 24 MiB of address
+// space is enough to start the program but not for that.
+constexpr rlim_t small_address_space = 24u << 20;
+
+TEST(EndToEnd, OutOfMemoryEndsWithStatusOneAndNoReport)
+{
+#ifdef SORTBENCH_SANITIZED
+    GTEST_SKIP() << "AddressSanitizer cannot start under a small address-space limit";
+#endif
+    const outcome quiet = run_sortbench({}, small_address_space);
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.out, "shell sort         : not enough memory.\n");
+    EXPECT_EQ(quiet.err, heading);
+
+    const outcome loud = run_sortbench({"-V", "-v"}, small_address_space);
+    EXPECT_EQ(loud.status, 1);
+    EXPECT_EQ(loud.out, "shell sort         : start\nshell sort         : not enough memory.\n");
+    EXPECT_EQ(loud.err, heading + progress_line(10, 1000000));
+}
+
+const char* const labels[] = {"shell sort        ", "comb sort         ", "quick+insert sort ",
+                              "c qsort           ", "my qsort          "};
+
+// Checks the report at the end of a run's standard output: heading, both
+// header rows, then one row per routine with fourteen 12-column numbers.
+void expect_report(const std::string& report)
+{
+    const std::string header = to_sjis(
+        "\n*** int (4bytes) の SORT テスト\n\n"
+        ",              個数 ,        10個,        20個,        30個,        40個,        50個,"
+        "        64個,       100個,       128個,       256個,       512個,      1024個,"
+        "     10000個,    100000個,   1000000個,\n"
+        ",  回数(結果は平均) ,   (100000回),   (50000回),   (33333回),   (25000回),   (20000回),"
+        "   (15620回),   (10000回),   ( 7810回),   ( 3900回),   ( 1950回),   (  980回),"
+        "   (  100回),   (   10回),   (    1回),\n");
+    ASSERT_EQ(report.substr(0, header.size()), header);
+    std::string rows = "(?:,(?:shell sort        |comb sort         |quick\\+insert sort |"
+                       "c qsort           |my qsort          ) ,(?:(?=[ 0-9.]{12},) *[0-9]+\\.[0-9]{3},){14}\n){5}\n";
+    EXPECT_TRUE(std::regex_match(report.substr(header.size()), std::regex(rows)))
+        << report.substr(header.size());
+    std::size_t at = header.size();
+    for (const char* label : labels) {
+        const std::size_t found = report.find(std::string(",") + label + " ,", at);
+        ASSERT_NE(found, std::string::npos) << label << " missing or out of slot order";
+        at = found;
+    }
+}
+
+TEST(EndToEnd, FullRunWritesHeadingReportAndExitsZero)
+{
+    const outcome run = run_sortbench({"-vv", "extra"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, heading);
+    expect_report(run.out);
+}
+
+TEST(EndToEnd, VerboseRunWritesProgressAndStartEndLines)
+{
+    const outcome run = run_sortbench({"-v"});
+    EXPECT_EQ(run.status, 0);
+    const int sizes[][2] = {{10, 1000000}, {20, 500000}, {30, 333330}, {40, 250000},
+                            {50, 200000},  {64, 156200}, {100, 100000}, {128, 78100},
+                            {256, 39000},  {512, 19500}, {1024, 9800},  {10000, 1000},
+                            {100000, 100}, {1000000, 10}};
+    std::string err = heading;
+    for (const auto& s : sizes) err += progress_line(s[0], s[1]);
+    EXPECT_EQ(run.err, err);
+
+    // 14 sizes x 5 routines, each a start and an end line, then the report.
+    std::istringstream lines(run.out);
+    std::string line;
+    for (int i = 0; i < 14 * 5; ++i) {
+        const std::string label = labels[i % 5];
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_EQ(line, label + " : start");
+        ASSERT_TRUE(std::getline(lines, line));
+        EXPECT_TRUE(std::regex_match(line, std::regex("[a-z+ ]{18} : end\\([-+.e0-9]+\\)")) &&
+                    line.compare(0, 18, label) == 0)
+            << line;
+    }
+    std::string rest(std::istreambuf_iterator<char>(lines), {});
+    expect_report(rest);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// Every routine against std::sort of the same input, over patterns and sizes
+// around each routine's cut-offs (Shell sort's first gap changes at 18 and
+// 45, the quicksorts hand ranges of 32 to insertion sort).
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bench/patterns.hpp"
+#include "harness/tables.hpp"
+#include "sorts/sorts.hpp"
+
+namespace {
+
+constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
+
+// Guard values on both sides of the sorted span: a routine that reads or
+// writes past either end moves them. Large ones on the left and small ones
+// on the right, so that any exchange with them is out of order.
+constexpr std::size_t guard_len = 8;
+
+std::vector<std::uint32_t> grid_sizes()
+{
+    std::vector<std::uint32_t> sizes{0, 1, 2, 3, 9, 10, 17, 18, 31, 32, 33, 36, 44, 45, 100, 10000};
+    for (std::uint32_t p = 64; p <= 8192; p *= 2) {
+        sizes.insert(sizes.end(), {p - 1, p, p + 1});
+    }
+    return sizes;
+}
+
+// Sorts `input` with `routine` inside guards and checks the guards and the
+// result against std::sort.
+void expect_sorts_like_std(sort_func* routine, const std::vector<std::int32_t>& input)
+{
+    std::vector<std::int32_t> buf(input.size() + 2 * guard_len);
+    std::fill_n(buf.begin(), guard_len, int_max);
+    std::copy(input.begin(), input.end(), buf.begin() + guard_len);
+    std::fill_n(buf.end() - guard_len, guard_len, int_min);
+
+    routine(buf.data() + guard_len, static_cast<std::uint32_t>(input.size()));
+
+    std::vector<std::int32_t> expected = input;
+    std::sort(expected.begin(), expected.end());
+    const std::vector<std::int32_t> got(buf.begin() + guard_len, buf.end() - guard_len);
+    EXPECT_EQ(got, expected);
+    EXPECT_TRUE(std::all_of(buf.begin(), buf.begin() + guard_len,
+                            [](std::int32_t v) { return v == int_max; }))
+        << "left guard touched";
+    EXPECT_TRUE(std::all_of(buf.end() - guard_len, buf.end(),
+                            [](std::int32_t v) { return v == int_min; }))
+        << "right guard touched";
+}
+
+using grid_case = std::tuple<routine_slot, pattern, std::uint32_t>;
+
+class SortGrid : public testing::TestWithParam<grid_case> {};
+
+TEST_P(SortGrid, MatchesStdSort)
+{
+    const auto& [routine, pat, n] = GetParam();
+    const std::uint32_t seed = 0x5eed0000u + n;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::vector<std::int32_t> input(n);
+    fill_pattern(pat, input, seed);
+    expect_sorts_like_std(routine.routine, input);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllRoutines, SortGrid,
+    testing::Combine(testing::ValuesIn(routine_slots), testing::ValuesIn(all_patterns),
+                     testing::ValuesIn(grid_sizes())),
+    [](const testing::TestParamInfo<grid_case>& info) {
+        return std::string(std::get<0>(info.param).id) + "_" +
+               std::string(pattern_name(std::get<1>(info.param))) + "_" +
+               std::to_string(std::get<2>(info.param));
+    });
+
+class SortEachRoutine : public testing::TestWithParam<routine_slot> {};
+
+// Values more than 2^31 apart: a comparison by 32-bit difference would put
+// 2000000000 first.
+TEST_P(SortEachRoutine, OrdersValuesFarApart)
+{
+    sort_func* routine = GetParam().routine;
+    std::vector<std::int32_t> pair{2000000000, -2000000000};
+    routine(pair.data(), 2);
+    EXPECT_EQ(pair, (std::vector<std::int32_t>{-2000000000, 2000000000}));
+
+    // Above the insertion-sort cut-off too, so that the partitions compare.
+    std::vector<std::int32_t> input;
+    for (int i = 0; i < 100; ++i) {
+        input.push_back(i % 2 ? int_max - i : int_min + i);
+    }
+    expect_sorts_like_std(routine, input);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllRoutines, SortEachRoutine, testing::ValuesIn(routine_slots),
+                         [](const testing::TestParamInfo<routine_slot>& info) {
+                             return std::string(info.param.id);
+                         });
+
+TEST(DiffOrder, HasTheTrueSignForEveryPair)
+{
+    struct row {
+        std::int32_t x, y;
+        int sign;
+    };
+    const row rows[] = {
+        {0, 0, 0},          {3, 5, -1},         {5, 3, 1},
+        {-1, 0, -1},        {int_min, int_max, -1}, {int_max, int_min, 1},
+        {2000000000, -2000000000, 1}, {-2000000000, 2000000000, -1},
+        {int_min, 0, -1},   {int_max, -1, 1},   {int_min, int_min, 0},
+    };
+    for (const row& r : rows) {
+        const int got = qsort_cmp(&r.x, &r.y);
+        EXPECT_EQ((got > 0) - (got < 0), r.sign) << r.x << " vs " << r.y;
+    }
+}
+
+// Runs `fn` on a thread whose stack is only 256 KiB.
+template <typename Fn>
+void run_on_small_stack(Fn fn)
+{
+    pthread_attr_t attr;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, 256 * 1024), 0);
+    pthread_t thread;
+    auto body = [](void* arg) -> void* {
+        (*static_cast<Fn*>(arg))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, body, &fn), 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    pthread_attr_destroy(&attr);
+}
+
+// Equal values split each range at n - 1; without the smaller-part recursion
+// the stack would hold one frame per element.
+TEST(Quicksorts, EqualRunsStayOnASmallStack)
+{
+    for (sort_func* routine : {ex_quick_sort, my_qsort_unsigned}) {
+        std::vector<std::int32_t> equal(30000, 7);
+        run_on_small_stack([&] { routine(equal.data(), static_cast<std::uint32_t>(equal.size())); });
+        EXPECT_TRUE(std::all_of(equal.begin(), equal.end(), [](std::int32_t v) { return v == 7; }));
+    }
+}
+
+TEST(MyQsort, NullArrayAndNegativeCountsDoNothing)
+{
+    my_QSORT(nullptr, 5);
+    my_QSORT(nullptr, 0);
+    const std::vector<std::int32_t> input{3, 1, 2};
+    for (std::int32_t n : {-1, -3, int_min}) {
+        std::vector<std::int32_t> a = input;
+        my_QSORT(a.data(), n);
+        EXPECT_EQ(a, input) << "count " << n;
+    }
+}
+
+}  // namespace
