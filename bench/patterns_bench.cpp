@@ -140,7 +140,8 @@ int main(int argc, char** argv)
             }
         }
     }
-    benchmark::RunSpecifiedBenchmarks();
+    const std::size_t ran = benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return any_wrong ? 1 : 0;
+    // A filter that matches nothing is a mistake, not an empty success.
+    return any_wrong || ran == 0 ? 1 : 0;
 }

@@ -15,6 +15,12 @@
 #include "harness/tables.hpp"
 #include "sorts/sorts.hpp"
 
+// Test names and failure messages show a routine by its name.
+void PrintTo(const routine_slot& r, std::ostream* os)
+{
+    *os << r.id;
+}
+
 namespace {
 
 constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();

@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Runs sortbench and the companion suite's ascending benchmarks and prints,
+per routine and size, the ratio of the two figures for microseconds per call.
+
+Usage: tools/crosscheck.py [BUILD_DIR] [--min-time SECONDS]
+BUILD_DIR defaults to build/release (made by `make all`).
+"""
+
+import argparse
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import sortbench_report  # noqa: E402
+
+TIME_UNITS_PER_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
+
+
+def suite_ascending(build: Path, min_time: float):
+    out = subprocess.run(
+        [str(build / "sortbench-patterns"), "--benchmark_filter=/ascending/",
+         "--benchmark_format=json", f"--benchmark_min_time={min_time}"],
+        check=True, capture_output=True).stdout
+    figures = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("error_occurred"):
+            continue
+        routine, _, size = b["run_name"].split("/")[:3]
+        figures[(routine, int(size))] = b["real_time"] * TIME_UNITS_PER_US[b["time_unit"]]
+    return figures
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("build", nargs="?", default="build/release", type=Path)
+    ap.add_argument("--min-time", type=float, default=0.5)
+    args = ap.parse_args()
+
+    report = subprocess.run([str(args.build / "sortbench")], check=True, capture_output=True).stdout
+    sizes, rows = sortbench_report.parse(report)
+    suite = suite_ascending(args.build, args.min_time)
+
+    print(f"{'routine':<14} {'size':>8} {'sortbench us':>13} {'suite us':>12} {'ratio':>7}")
+    outside = 0
+    for routine, values in rows.items():
+        for size, ours in zip(sizes, values):
+            theirs = suite.get((routine, size))
+            if ours is None or theirs is None:
+                continue
+            ratio = ours / theirs
+            flag = ""
+            if size >= 64 and abs(ratio - 1) > 0.10:
+                flag = "  outside 10%"
+                outside += 1
+            print(f"{routine:<14} {size:>8} {ours:>13.3f} {theirs:>12.3f} {ratio:>7.2f}{flag}")
+    print(f"\n{outside} figures of size 64 or more differ by more than 10%")
+
+
+if __name__ == "__main__":
+    main()
