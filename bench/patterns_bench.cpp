@@ -53,16 +53,17 @@ std::vector<contender> contenders()
     return all;
 }
 
-// Largest size run for a quadratic case, chosen so that one call takes well
-// under a second here: on all-equal input every level peels off one element;
-// with 8 distinct values the runs are n / 8 long.
+// Largest size run for a quadratic case. Every split of a run of equal values
+// peels off one element, so all-equal input costs ~n^2/2 steps, and 8 distinct
+// values ~n^2/16. At 10,000 elements one call takes up to about a quarter of
+// a second here (my_QSORT, all equal); at 100,000 it takes up to three seconds
+// with 8 values and minutes with one.
+constexpr std::uint32_t quadratic_cap = 10000;
+
 std::uint32_t size_cap(const contender& c, pattern p)
 {
-    if (c.quadratic_on_equal_runs) {
-        if (p == pattern::all_equal) return 10000;
-        if (p == pattern::few_distinct) return 100000;
-    }
-    return UINT32_MAX;
+    const bool equal_runs = p == pattern::all_equal || p == pattern::few_distinct;
+    return c.quadratic_on_equal_runs && equal_runs ? quadratic_cap : UINT32_MAX;
 }
 
 // A batch holds about this many elements (256 KiB), so that small arrays are
