@@ -5,7 +5,6 @@
 
 #include "report.hpp"
 #include "sjis.hpp"
-#include "tables.hpp"
 #include "timed_run.hpp"
 
 int verbose_requested(int argc, const char* const* argv)
@@ -19,7 +18,7 @@ int verbose_requested(int argc, const char* const* argv)
     return verbose;
 }
 
-int run_benchmark(int verbose)
+int run_benchmark(int verbose, std::span<const routine_slot> routines)
 {
     std::array<test_case, case_count> test_cases = initial_test_cases;
     std::array<const char*, slot_count> sort_name{};
@@ -35,11 +34,11 @@ int run_benchmark(int verbose)
             std::fprintf(stderr, "%s %9d, %s %9d\n", sjis::kosuu, tc.num, sjis::shori_kaisuu,
                          static_cast<int>(runs));
         }
-        for (const routine_slot& r : routine_slots) {
+        for (const routine_slot& r : routines) {
             tc.result[r.slot] = test(tc.num, r.routine, runs, verbose, r.label);
         }
     }
-    for (const routine_slot& r : routine_slots) {
+    for (const routine_slot& r : routines) {
         sort_name[r.slot] = r.label;
     }
 

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,6 +38,31 @@ TEST(Arguments, OnlyAnExactDashVTurnsProgressOn)
         EXPECT_EQ(verbose_requested(static_cast<int>(argv.size()), argv.data()), r.verbose)
             << testing::PrintToString(r.args);
     }
+}
+
+void reverse_block(std::int32_t* a, std::uint32_t n)
+{
+    std::reverse(a, a + n);
+}
+
+// A routine that breaks order must not end in the status of a clean run; the
+// report is still written in full. Runs in a child process, so that the
+// process-wide error budget of this one stays untouched, with standard output
+// sent to standard error, where the death-test matcher reads.
+TEST(Benchmark, OrderingErrorsEndWithStatusTwoAfterTheReport)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    static const routine_slot broken[] = {{1, "shell sort        ", "reverse", reverse_block}};
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+            const int status = run_benchmark(0, broken);
+            std::fflush(stdout);
+            std::exit(status);
+        },
+        testing::ExitedWithCode(2),
+        "^.*shell sort         : <0> \\[0\\] : error 9,8\n.*too many errors\\.\n.*"
+        "\n,shell sort         ,.*\n\n$");
 }
 
 }  // namespace

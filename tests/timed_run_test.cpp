@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "harness/timed_run.hpp"
@@ -47,6 +48,20 @@ TEST(TimedRun, CleanRoutinesPrintOnlyStartAndEnd)
     }
     EXPECT_EQ(run_test(1, shell_sort, 10, 0).out, "");
     EXPECT_EQ(ordering_errors(), 0);
+}
+
+// 2^30 elements x 2^16 arrays: the byte count wraps to 16 in 32 bits, which
+// would give a tiny buffer for the fill to overrun; the real size cannot be
+// allocated, so the run must end as out of memory.
+TEST(TimedRun, SizeBeyondMemoryEndsAsOutOfMemory)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            test(1 << 30, shell_sort, 1u << 16, 0, label);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(1), "");
 }
 
 // Reversing blocks of 4 breaks three pairs per block: 34 blocks bring the

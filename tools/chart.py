@@ -22,6 +22,7 @@ def main():
     if shutil.which("gnuplot") is None:
         sys.exit("chart.py: gnuplot is missing; install it with: apt-get install gnuplot-nox")
     sizes, rows = sortbench_report.parse(sys.stdin.buffer.read())
+    labels = {routine: label for label, routine in sortbench_report.ROUTINE_IDS.items()}
 
     with tempfile.TemporaryDirectory() as tmp:
         plots = []
@@ -29,13 +30,14 @@ def main():
             data = Path(tmp) / f"{routine}.dat"
             # microseconds per call * 1000 / elements = nanoseconds per element
             data.write_text("".join(f"{n} {us * 1000 / n}\n" for n, us in zip(sizes, values) if us))
-            plots.append(f"'{data}' using 1:2 with linespoints title '{routine}'")
+            plots.append(f"'{data}' using 1:2 with linespoints title '{labels[routine]}'")
         script = "\n".join([
-            f"set terminal svg size 800,500 dynamic font 'sans,12'",
+            "set terminal svg size 800,500 dynamic font 'sans,12' background rgb 'white' noenhanced",
             f"set output '{sys.argv[1]}'",
             "set title 'sortbench: already-ascending input'",
             "set logscale x 10",
             "set logscale y 10",
+            "set format x '%.0f'",
             "set xlabel 'array size (elements)'",
             "set ylabel 'nanoseconds per element'",
             "set key top left",
