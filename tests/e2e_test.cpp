@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "sjis_convert.hpp"
+#include "expected_output.hpp"
 
 namespace {
 
@@ -119,14 +119,7 @@ const char* const labels[] = {"shell sort        ", "comb sort         ", "quick
 // header rows, then one row per routine with fourteen 12-column numbers.
 void expect_report(const std::string& report)
 {
-    const std::string header = to_sjis(
-        "\n*** int (4bytes) の SORT テスト\n\n"
-        ",              個数 ,        10個,        20個,        30個,        40個,        50個,"
-        "        64個,       100個,       128個,       256個,       512個,      1024個,"
-        "     10000個,    100000個,   1000000個,\n"
-        ",  回数(結果は平均) ,   (100000回),   (50000回),   (33333回),   (25000回),   (20000回),"
-        "   (15620回),   (10000回),   ( 7810回),   ( 3900回),   ( 1950回),   (  980回),"
-        "   (  100回),   (   10回),   (    1回),\n");
+    const std::string header = expected_report_header();
     ASSERT_EQ(report.substr(0, header.size()), header);
     std::istringstream rows(report.substr(header.size()));
     std::string row;

@@ -61,20 +61,29 @@ def main():
     sizes, rows = sortbench_medians(args.build, args.runs)
     suite = suite_ascending(args.build, args.runs, args.min_time)
 
-    print(f"{'routine':<14} {'size':>8} {'sortbench us':>13} {'suite us':>12} {'ratio':>7}")
-    outside = 0
+    # A Markdown table of the ratios; * marks sizes of 64 or more that differ
+    # by more than 10%. The figures behind each marked cell follow it.
+    print("| routine | " + " | ".join(str(n) for n in sizes) + " |")
+    print("|---|" + "---:|" * len(sizes))
+    outside = []
     for routine, values in rows.items():
+        cells = []
         for size, ours in zip(sizes, values):
             theirs = suite.get((routine, size))
             if ours is None or theirs is None:
+                cells.append("")
                 continue
             ratio = ours / theirs
-            flag = ""
+            mark = ""
             if size >= 64 and abs(ratio - 1) > 0.10:
-                flag = "  outside 10%"
-                outside += 1
-            print(f"{routine:<14} {size:>8} {ours:>13.3f} {theirs:>12.3f} {ratio:>7.2f}{flag}")
-    print(f"\n{outside} figures of size 64 or more differ by more than 10%")
+                mark = "*"
+                outside.append((routine, size, ours, theirs, ratio))
+            cells.append(f"{ratio:.2f}{mark}")
+        print(f"| {routine} | " + " | ".join(cells) + " |")
+    print(f"\n{len(outside)} figures of size 64 or more differ by more than 10%"
+          + (" (microseconds per call, sortbench / suite):" if outside else ""))
+    for routine, size, ours, theirs, ratio in outside:
+        print(f"  {routine:<14} {size:>8} {ours:>11.3f} {theirs:>11.3f} {ratio:>6.2f}")
 
 
 if __name__ == "__main__":
