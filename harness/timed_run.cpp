@@ -29,12 +29,11 @@ double test(std::int32_t num, sort_func* routine, std::uint32_t runs, int verbos
 
     // The element count is taken in size_t and calloc checks the byte count,
     // so a configuration too large for memory fails here instead of wrapping
-    // to a small buffer that the fill would overrun.
-    std::int32_t* buf = nullptr;
-    const std::size_t total = static_cast<std::size_t>(num < 0 ? 0 : num) * runs;
-    if (num >= 0) {
-        buf = static_cast<std::int32_t*>(std::calloc(total + spare_elements, sizeof *buf));
-    }
+    // to a small buffer that the fill would overrun. A negative count has no
+    // buffer and takes the same way out.
+    const std::size_t total = num < 0 ? 0 : static_cast<std::size_t>(num) * runs;
+    auto* buf = num < 0 ? nullptr
+                        : static_cast<std::int32_t*>(std::calloc(total + spare_elements, sizeof(std::int32_t)));
     if (verbose) {
         std::printf("%s : start\n", name);
     }
