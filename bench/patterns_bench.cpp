@@ -21,6 +21,7 @@
 
 #include "bench/patterns.hpp"
 #include "harness/tables.hpp"
+#include "sorts/registry.hpp"
 
 namespace {
 
@@ -37,19 +38,17 @@ void std_stable_sort(std::int32_t* a, std::uint32_t n)
 struct contender {
     std::string id;
     sort_func* routine;
-    // Runs of equal values split at n - 1 in these quicksorts: quadratic time.
-    bool quadratic_on_equal_runs;
+    unsigned traits;  // routine_trait bits
 };
 
 std::vector<contender> contenders()
 {
     std::vector<contender> all;
-    for (const routine_slot& r : routine_slots) {
-        const std::string id = r.id;
-        all.push_back({id, r.routine, id == "ex_quick_sort" || id == "my_QSORT"});
+    for (const routine_info& r : routines) {
+        all.push_back({r.id, r.sort, r.traits});
     }
-    all.push_back({"std_sort", std_sort, false});
-    all.push_back({"std_stable_sort", std_stable_sort, false});
+    all.push_back({"std_sort", std_sort, 0});
+    all.push_back({"std_stable_sort", std_stable_sort, 0});
     return all;
 }
 
@@ -63,7 +62,7 @@ constexpr std::uint32_t quadratic_cap = 10000;
 std::uint32_t size_cap(const contender& c, pattern p)
 {
     const bool equal_runs = p == pattern::all_equal || p == pattern::few_distinct;
-    return c.quadratic_on_equal_runs && equal_runs ? quadratic_cap : UINT32_MAX;
+    return (c.traits & quadratic_on_equal_runs) && equal_runs ? quadratic_cap : UINT32_MAX;
 }
 
 // A batch holds about this many elements (256 KiB), so that small arrays are
@@ -130,7 +129,7 @@ int main(int argc, char** argv)
 
     for (const contender& c : contenders()) {
         for (pattern p : all_patterns) {
-            for (const test_case& tc : initial_test_cases) {
+            for (const test_case& tc : test_cases) {
                 const auto n = static_cast<std::uint32_t>(tc.num);
                 const std::string name = c.id + "/" + std::string(pattern_name(p)) + "/" + std::to_string(n);
                 const std::uint32_t cap = size_cap(c, p);

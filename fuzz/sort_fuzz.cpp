@@ -8,7 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "harness/tables.hpp"
+#include "sorts/registry.hpp"
 
 namespace {
 constexpr std::size_t guard_len = 4;
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const routine_slot& r = routine_slots[data[0] % routine_slots.size()];
+    const routine_info& r = routines[data[0] % routines.size()];
     const std::size_t n = (size - 1) / sizeof(std::int32_t);
 
     std::vector<std::int32_t> buf(n + 2 * guard_len);
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::int32_t> expected(buf.begin() + guard_len, buf.end() - guard_len);
     std::sort(expected.begin(), expected.end());
 
-    r.routine(buf.data() + guard_len, static_cast<std::uint32_t>(n));
+    r.sort(buf.data() + guard_len, static_cast<std::uint32_t>(n));
 
     const bool guards_intact =
         std::all_of(buf.begin(), buf.begin() + guard_len, [](std::int32_t v) { return v == left_guard; }) &&

@@ -2,5 +2,5 @@
 
 int main(int argc, char** argv)
 {
-    return run_benchmark(verbose_requested(argc, argv));
+    return close_output(stdout, stderr, run_benchmark(verbose_requested(argc, argv)));
 }

@@ -4,8 +4,7 @@
 
 #include "sjis.hpp"
 
-void write_report(std::FILE* out, const std::array<test_case, case_count>& test_cases,
-                  const std::array<const char*, slot_count>& sort_name)
+void write_report(std::FILE* out, std::span<const report_row> rows)
 {
     std::fprintf(out, "\n*** %s (%dbytes) %s SORT %s\n", "int",
                  static_cast<int>(sizeof(std::int32_t)), sjis::no, sjis::tesuto);
@@ -25,13 +24,10 @@ void write_report(std::FILE* out, const std::array<test_case, case_count>& test_
     }
     std::fputs("\n", out);
 
-    for (std::size_t slot = 0; slot < slot_count; ++slot) {
-        if (sort_name[slot] == nullptr) {
-            continue;
-        }
-        std::fprintf(out, ",%-18s ,", sort_name[slot]);
-        for (const test_case& tc : test_cases) {
-            const double v = tc.result[slot] * 1000000.0;
+    for (const report_row& row : rows) {
+        std::fprintf(out, ",%-18s ,", row.label);
+        for (const double seconds : row.seconds) {
+            const double v = seconds * 1000000.0;
             if (v > 0) {  // false for NaN too
                 std::fprintf(out, "%12.3f,", v);
             } else {

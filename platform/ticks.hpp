@@ -15,3 +15,12 @@ std::uint64_t perf_counter();
 
 // Ticks per second; never zero.
 std::uint64_t perf_frequency();
+
+// A tick source as the timed run sees it: a counter and its ticks per second.
+// Tests substitute their own to check what lies between two reads.
+struct tick_source {
+    std::uint64_t (*counter)();
+    std::uint64_t (*frequency)();
+};
+
+inline constexpr tick_source monotonic_ticks{perf_counter, perf_frequency};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "expected_output.hpp"
+#include "sorts/registry.hpp"
 
 namespace {
 
@@ -29,17 +30,25 @@ std::string slurp(const std::string& path)
     return s.str();
 }
 
+// Where the child's standard output goes.
+enum class stdout_to { file, dev_full, closed };
+
 // Runs sortbench with `args`; a nonzero `address_space` limits the child's
 // address space (RLIMIT_AS) to that many bytes.
-outcome run_sortbench(std::vector<std::string> args, rlim_t address_space = 0)
+outcome run_sortbench(std::vector<std::string> args, rlim_t address_space = 0,
+                      stdout_to target = stdout_to::file)
 {
     const std::string dir = testing::TempDir();
     const std::string out_path = dir + "sortbench_out." + std::to_string(getpid());
     const std::string err_path = dir + "sortbench_err." + std::to_string(getpid());
     const pid_t pid = fork();
     if (pid == 0) {
-        if (!std::freopen(out_path.c_str(), "wb", stdout) || !std::freopen(err_path.c_str(), "wb", stderr)) {
+        const char* out = target == stdout_to::dev_full ? "/dev/full" : out_path.c_str();
+        if (!std::freopen(out, "wb", stdout) || !std::freopen(err_path.c_str(), "wb", stderr)) {
             _exit(126);
+        }
+        if (target == stdout_to::closed) {
+            close(STDOUT_FILENO);
         }
         if (address_space != 0) {
             const rlimit limit{address_space, address_space};
@@ -88,6 +97,23 @@ TEST(EndToEnd, OutOfMemoryEndsWithStatusOneAndNoReport)
     EXPECT_EQ(loud.err, heading + progress_line(10, 1000000));
 }
 
+// A report that cannot be written is a failure, not a success: the message
+// names the cause and the status is 3, even on the out-of-memory path.
+TEST(EndToEnd, LostOutputEndsWithStatusThree)
+{
+#ifdef SORTBENCH_SANITIZED
+    GTEST_SKIP() << "AddressSanitizer cannot start under a small address-space limit";
+#endif
+    const outcome full = run_sortbench({}, small_address_space, stdout_to::dev_full);
+    EXPECT_EQ(full.status, 3);
+    EXPECT_EQ(full.err, heading + "sortbench: write error: No space left on device\n");
+
+    const outcome closed = run_sortbench({"-v"}, small_address_space, stdout_to::closed);
+    EXPECT_EQ(closed.status, 3);
+    EXPECT_EQ(closed.err, heading + progress_line(10, 1000000) +
+                              "sortbench: write error: Bad file descriptor\n");
+}
+
 // "<label> : end(<seconds>)" for the given label, with a number printed by %g.
 bool is_end_line(const std::string& line, const std::string& label)
 {
@@ -112,8 +138,6 @@ bool is_number_cell(const std::string& cell)
            cell.find_first_not_of("0123456789", point + 1) == std::string::npos;
 }
 
-const char* const labels[] = {"shell sort        ", "comb sort         ", "quick+insert sort ",
-                              "c qsort           ", "my qsort          "};
 
 // Checks the report at the end of a run's standard output: heading, both
 // header rows, then one row per routine with fourteen 12-column numbers.
@@ -123,9 +147,9 @@ void expect_report(const std::string& report)
     ASSERT_EQ(report.substr(0, header.size()), header);
     std::istringstream rows(report.substr(header.size()));
     std::string row;
-    for (const char* label : labels) {
+    for (const routine_info& r : routines) {
         ASSERT_TRUE(std::getline(rows, row));
-        const std::string head = std::string(",") + label + " ,";
+        const std::string head = std::string(",") + r.label + " ,";
         ASSERT_EQ(row.substr(0, head.size()), head) << "rows must follow slot order";
         std::istringstream cells(row.substr(head.size()));
         int count = 0;
@@ -161,11 +185,11 @@ TEST(EndToEnd, VerboseRunWritesProgressAndStartEndLines)
     for (const auto& s : sizes) err += progress_line(s[0], s[1]);
     EXPECT_EQ(run.err, err);
 
-    // 14 sizes x 5 routines, each a start and an end line, then the report.
+    // Each size, each routine: a start and an end line; then the report.
     std::istringstream lines(run.out);
     std::string line;
-    for (int i = 0; i < 14 * 5; ++i) {
-        const std::string label = labels[i % 5];
+    for (std::size_t i = 0; i < std::size(sizes) * routines.size(); ++i) {
+        const std::string label = routines[i % routines.size()].label;
         ASSERT_TRUE(std::getline(lines, line));
         EXPECT_EQ(line, label + " : start");
         ASSERT_TRUE(std::getline(lines, line));

@@ -12,13 +12,17 @@
 #include <vector>
 
 #include "bench/patterns.hpp"
-#include "harness/tables.hpp"
-#include "sorts/sorts.hpp"
+#include "sorts/registry.hpp"
 
-// Test names and failure messages show a routine by its name.
-void PrintTo(const routine_slot& r, std::ostream* os)
+// Test names and failure messages show a routine and a pattern by name.
+void PrintTo(const routine_info& r, std::ostream* os)
 {
     *os << r.id;
+}
+
+void PrintTo(pattern p, std::ostream* os)
+{
+    *os << pattern_name(p);
 }
 
 namespace {
@@ -63,7 +67,7 @@ void expect_sorts_like_std(sort_func* routine, const std::vector<std::int32_t>& 
         << "right guard touched";
 }
 
-using grid_case = std::tuple<routine_slot, pattern, std::uint32_t>;
+using grid_case = std::tuple<routine_info, pattern, std::uint32_t>;
 
 class SortGrid : public testing::TestWithParam<grid_case> {};
 
@@ -74,12 +78,12 @@ TEST_P(SortGrid, MatchesStdSort)
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::vector<std::int32_t> input(n);
     fill_pattern(pat, input, seed);
-    expect_sorts_like_std(routine.routine, input);
+    expect_sorts_like_std(routine.sort, input);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AllRoutines, SortGrid,
-    testing::Combine(testing::ValuesIn(routine_slots), testing::ValuesIn(all_patterns),
+    testing::Combine(testing::ValuesIn(routines), testing::ValuesIn(all_patterns),
                      testing::ValuesIn(grid_sizes())),
     [](const testing::TestParamInfo<grid_case>& info) {
         return std::string(std::get<0>(info.param).id) + "_" +
@@ -87,13 +91,13 @@ INSTANTIATE_TEST_SUITE_P(
                std::to_string(std::get<2>(info.param));
     });
 
-class SortEachRoutine : public testing::TestWithParam<routine_slot> {};
+class SortEachRoutine : public testing::TestWithParam<routine_info> {};
 
 // Values more than 2^31 apart: a comparison by 32-bit difference would put
 // 2000000000 first.
 TEST_P(SortEachRoutine, OrdersValuesFarApart)
 {
-    sort_func* routine = GetParam().routine;
+    sort_func* routine = GetParam().sort;
     std::vector<std::int32_t> pair{2000000000, -2000000000};
     routine(pair.data(), 2);
     EXPECT_EQ(pair, (std::vector<std::int32_t>{-2000000000, 2000000000}));
@@ -106,8 +110,8 @@ TEST_P(SortEachRoutine, OrdersValuesFarApart)
     expect_sorts_like_std(routine, input);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllRoutines, SortEachRoutine, testing::ValuesIn(routine_slots),
-                         [](const testing::TestParamInfo<routine_slot>& info) {
+INSTANTIATE_TEST_SUITE_P(AllRoutines, SortEachRoutine, testing::ValuesIn(routines),
+                         [](const testing::TestParamInfo<routine_info>& info) {
                              return std::string(info.param.id);
                          });
 
@@ -150,9 +154,11 @@ void run_on_small_stack(Fn fn)
 // the stack would hold one frame per element.
 TEST(Quicksorts, EqualRunsStayOnASmallStack)
 {
-    for (sort_func* routine : {ex_quick_sort, my_qsort_unsigned}) {
+    for (const routine_info& r : routines) {
+        if ((r.traits & quadratic_on_equal_runs) == 0) continue;
+        SCOPED_TRACE(r.id);
         std::vector<std::int32_t> equal(30000, 7);
-        run_on_small_stack([&] { routine(equal.data(), static_cast<std::uint32_t>(equal.size())); });
+        run_on_small_stack([&] { r.sort(equal.data(), static_cast<std::uint32_t>(equal.size())); });
         EXPECT_TRUE(std::all_of(equal.begin(), equal.end(), [](std::int32_t v) { return v == 7; }));
     }
 }
