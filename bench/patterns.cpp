@@ -1,19 +1,63 @@
 #include "patterns.hpp"
 
+#include <cmath>
 #include <cstddef>
 #include <limits>
+#include <numeric>
 #include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Values taken modulo 2^32 into int32_t, which C++20 defines.
+std::int32_t value(std::size_t v)
+{
+    return static_cast<std::int32_t>(v);
+}
+
+void fill_uniform(std::span<std::int32_t> out, std::mt19937& rng, std::uint32_t distinct, std::int32_t lowest)
+{
+    for (std::int32_t& v : out) {
+        v = static_cast<std::int32_t>(rng() % distinct) + lowest;
+    }
+}
+
+// A uniform double in [0, 1) from one raw draw.
+double unit(std::mt19937& rng)
+{
+    return rng() / 4294967296.0;
+}
+
+// Middle-element quicksorts with a Hoare partition (the scans stop at values
+// equal to the pivot) peel one element per split when each pivot is the
+// smallest value left: the left scan stops at once, the right scan runs down
+// to the pivot, the two are exchanged and the split falls after the first
+// element. So the array is built by replaying that: the element at the middle
+// of the shrinking range gets the next smallest value and trades places with
+// the range's first element. The last elements, which such routines leave to
+// insertion sort, get the remaining values in place.
+void fill_middle_pivot_killer(std::span<std::int32_t> out)
+{
+    const std::size_t n = out.size();
+    std::vector<std::size_t> origin(n);  // origin[k]: which output slot sits at position k
+    std::iota(origin.begin(), origin.end(), std::size_t{0});
+    std::size_t next = 0;
+    for (std::size_t lo = 0; lo < n; ++lo) {
+        const std::size_t mid = lo + (n - lo) / 2;
+        out[origin[mid]] = value(next++);
+        std::swap(origin[lo], origin[mid]);
+    }
+}
+
+}  // namespace
 
 std::string_view pattern_name(pattern p)
 {
-    switch (p) {
-    case pattern::ascending: return "ascending";
-    case pattern::descending: return "descending";
-    case pattern::random: return "random";
-    case pattern::few_distinct: return "few_distinct";
-    case pattern::all_equal: return "all_equal";
-    case pattern::organ_pipe: return "organ_pipe";
-    case pattern::sawtooth: return "sawtooth";
+    for (const pattern_info& info : all_patterns) {
+        if (info.p == p) {
+            return info.name;
+        }
     }
     return "unknown";
 }
@@ -22,8 +66,6 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
 {
     const std::size_t n = out.size();
     std::mt19937 rng(seed);
-    // Values are taken modulo 2^32 into int32_t, which C++20 defines.
-    const auto value = [](std::size_t v) { return static_cast<std::int32_t>(v); };
     switch (p) {
     case pattern::ascending:
         for (std::size_t i = 0; i < n; ++i) out[i] = value(i);
@@ -43,7 +85,7 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
         }
         break;
     case pattern::few_distinct:
-        for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::int32_t>(rng() % 8) - 4;
+        fill_uniform(out, rng, 8, -4);
         break;
     case pattern::all_equal:
         for (std::size_t i = 0; i < n; ++i) out[i] = 42;
@@ -56,5 +98,36 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
         for (std::size_t i = 0; i < n; ++i) out[i] = value(i % tooth);
         break;
     }
+    case pattern::distinct_2:
+        fill_uniform(out, rng, 2, 0);
+        break;
+    case pattern::distinct_16:
+        fill_uniform(out, rng, 16, 0);
+        break;
+    case pattern::distinct_256:
+        fill_uniform(out, rng, 256, 0);
+        break;
+    case pattern::random_tail: {
+        const std::size_t head = n - n / 10;
+        for (std::size_t i = 0; i < head; ++i) out[i] = value(i);
+        for (std::size_t i = head; i < n; ++i) out[i] = static_cast<std::int32_t>(rng() % (n + 1));
+        break;
+    }
+    case pattern::push_front:
+        for (std::size_t i = 0; i + 1 < n; ++i) out[i] = value(i + 1);
+        if (n > 0) out[n - 1] = 0;
+        break;
+    case pattern::zipf: {
+        // k = floor(n^u) for uniform u has P(k) = log(1 + 1/k) / log(n),
+        // within a factor of about 1.4 of 1/k normalised: Zipf with exponent 1.
+        const double log_n = std::log(static_cast<double>(n > 1 ? n : 2));
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = static_cast<std::int32_t>(std::floor(std::exp(unit(rng) * log_n)));
+        }
+        break;
+    }
+    case pattern::middle_pivot_killer:
+        fill_middle_pivot_killer(out);
+        break;
     }
 }

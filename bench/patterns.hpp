@@ -1,5 +1,6 @@
 // Input patterns for sorting: what real programs hand to a sort, from the
-// already-ascending arrays the benchmark times to random and repetitive data.
+// already-ascending arrays the benchmark times to random, repetitive and
+// adversarial data.
 #pragma once
 
 #include <array>
@@ -7,20 +8,48 @@
 #include <span>
 #include <string_view>
 
+#include "sorts/registry.hpp"
+
 enum class pattern {
-    ascending,     // 0, 1, 2, ...
-    descending,    // n-1, n-2, ..., 0
-    random,        // uniform over all 32-bit values; from 2 elements on, INT32_MIN and INT32_MAX are in
-    few_distinct,  // uniform over 8 values, -4 to 3
-    all_equal,     // every element the same
-    organ_pipe,    // rises to the middle, then falls: 0, 1, ..., 1, 0
-    sawtooth,      // 8 ascending runs of (n + 7) / 8, the last one shorter
+    ascending,            // 0, 1, 2, ...
+    descending,           // n-1, n-2, ..., 0
+    random,               // uniform over all 32-bit values; from 2 elements on, INT32_MIN and INT32_MAX are in
+    few_distinct,         // uniform over 8 values, -4 to 3
+    all_equal,            // every element the same
+    organ_pipe,           // rises to the middle, then falls: 0, 1, ..., 1, 0
+    sawtooth,             // 8 ascending runs of (n + 7) / 8, the last one shorter
+    distinct_2,           // uniform over 2 values
+    distinct_16,          // uniform over 16 values
+    distinct_256,         // uniform over 256 values
+    random_tail,          // ascending, then the last tenth random: appended, not yet sorted
+    push_front,           // ascending with the smallest element moved to the end
+    zipf,                 // values 1..n drawn with P(k) ~ 1/k, so a few values repeat very often
+    middle_pivot_killer,  // distinct values on which a middle-element quicksort peels one element per split
 };
 
-inline constexpr std::array<pattern, 7> all_patterns{
-    pattern::ascending,    pattern::descending, pattern::random,   pattern::few_distinct,
-    pattern::all_equal,    pattern::organ_pipe, pattern::sawtooth,
+struct pattern_info {
+    pattern p;
+    std::string_view name;
+    // The routine_trait bits of the routines that take quadratic time on it.
+    unsigned quadratic_for;
 };
+
+inline constexpr std::array<pattern_info, 14> all_patterns{{
+    {pattern::ascending, "ascending", 0},
+    {pattern::descending, "descending", 0},
+    {pattern::random, "random", 0},
+    {pattern::few_distinct, "few_distinct", quadratic_on_equal_runs},
+    {pattern::all_equal, "all_equal", quadratic_on_equal_runs},
+    {pattern::organ_pipe, "organ_pipe", 0},
+    {pattern::sawtooth, "sawtooth", 0},
+    {pattern::distinct_2, "distinct_2", quadratic_on_equal_runs},
+    {pattern::distinct_16, "distinct_16", quadratic_on_equal_runs},
+    {pattern::distinct_256, "distinct_256", quadratic_on_equal_runs},
+    {pattern::random_tail, "random_tail", 0},
+    {pattern::push_front, "push_front", 0},
+    {pattern::zipf, "zipf", quadratic_on_equal_runs},
+    {pattern::middle_pivot_killer, "middle_pivot_killer", quadratic_on_middle_pivot_killer},
+}};
 
 std::string_view pattern_name(pattern p);
 

@@ -1,6 +1,8 @@
-// sortbench-patterns: the five routines beside std::sort and std::stable_sort
-// on several input patterns and the benchmark's fourteen sizes, on Google
-// Benchmark. Names read routine/pattern/size.
+// sortbench-patterns: the routines of the registry beside the standard
+// library and the state of the art, on input patterns and the benchmark's
+// fourteen sizes, on Google Benchmark. Names read routine/pattern/size for
+// arrays that sit in the cache (warm) and routine/pattern/size/cold for
+// arrays that come from memory.
 //
 // Every call sorts fresh input. Copying the input back would cost as much as
 // sorting an ascending array, and PauseTiming per call costs more than a small
@@ -9,91 +11,129 @@
 // clock reads, and reports one iteration per call. After the clock, every
 // array is compared with std::sort of its input.
 #include <benchmark/benchmark.h>
+#include <emmintrin.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "bench/contenders.hpp"
+#include "bench/context.hpp"
+#include "bench/noise.hpp"
 #include "bench/patterns.hpp"
 #include "harness/tables.hpp"
-#include "sorts/registry.hpp"
 
 namespace {
 
-void std_sort(std::int32_t* a, std::uint32_t n)
-{
-    std::sort(a, a + n);
-}
-
-void std_stable_sort(std::int32_t* a, std::uint32_t n)
-{
-    std::stable_sort(a, a + n);
-}
-
-struct contender {
-    std::string id;
-    sort_func* routine;
-    unsigned traits;  // routine_trait bits
-};
-
-std::vector<contender> contenders()
-{
-    std::vector<contender> all;
-    for (const routine_info& r : routines) {
-        all.push_back({r.id, r.sort, r.traits});
-    }
-    all.push_back({"std_sort", std_sort, 0});
-    all.push_back({"std_stable_sort", std_stable_sort, 0});
-    return all;
-}
-
 // Largest size run for a quadratic case. Every split of a run of equal values
-// peels off one element, so all-equal input costs ~n^2/2 steps, and 8 distinct
-// values ~n^2/16. At 10,000 elements one call takes up to about a quarter of
-// a second here (my_QSORT, all equal); at 100,000 it takes up to three seconds
-// with 8 values and minutes with one.
+// peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
+// values ~n^2/16, and the killer ~n^2/2 too. At 10,000 elements one call
+// takes up to about a quarter of a second here; at 100,000 up to minutes.
 constexpr std::uint32_t quadratic_cap = 10000;
 
-std::uint32_t size_cap(const contender& c, pattern p)
+std::uint32_t size_cap(const contender& c, const pattern_info& p)
 {
-    const bool equal_runs = p == pattern::all_equal || p == pattern::few_distinct;
-    return (c.traits & quadratic_on_equal_runs) && equal_runs ? quadratic_cap : UINT32_MAX;
+    return (c.traits & p.quadratic_for) != 0 ? quadratic_cap : UINT32_MAX;
 }
 
 // A batch holds about this many elements (256 KiB), so that small arrays are
-// sorted many to a clock read and the batch stays in the L2 cache.
+// sorted many to a clock read and a warm batch stays in the L2 cache.
 constexpr std::size_t batch_elements = 1 << 16;
+
+// The pre-made arrays of one pattern and size, and their sorted forms. Made
+// once and shared by every contender, cache state and repetition.
+struct prepared {
+    std::uint32_t n = 0;
+    std::size_t copies = 0;
+    std::vector<std::int32_t> input;
+    std::vector<std::int32_t> expected;
+};
+
+const prepared& inputs(pattern p, std::uint32_t n)
+{
+    static std::map<std::pair<pattern, std::uint32_t>, std::unique_ptr<prepared>> made;
+    std::unique_ptr<prepared>& slot = made[{p, n}];
+    if (!slot) {
+        slot = std::make_unique<prepared>();
+        slot->n = n;
+        slot->copies = std::max<std::size_t>(1, batch_elements / n);
+        slot->input.resize(slot->copies * n);
+        for (std::size_t k = 0; k < slot->copies; ++k) {
+            fill_pattern(p, std::span(slot->input).subspan(k * n, n), static_cast<std::uint32_t>(k + 1));
+        }
+        slot->expected = slot->input;
+        for (std::size_t k = 0; k < slot->copies; ++k) {
+            std::sort(slot->expected.begin() + k * n, slot->expected.begin() + (k + 1) * n);
+        }
+    }
+    return *slot;
+}
+
+// Flushes the batch from every cache level, so that each call's array comes
+// from memory, as the arrays of sortbench's 40 MB buffer do on a machine whose
+// last-level cache is smaller than that. Flushing costs microseconds; making a
+// region far larger than a last-level cache of hundreds of megabytes cold
+// again for every batch would cost a tenth of a second.
+void evict(std::span<const std::int32_t> batch)
+{
+    const auto* bytes = reinterpret_cast<const char*>(batch.data());
+    for (std::size_t off = 0; off < batch.size_bytes(); off += 64) {
+        _mm_clflush(bytes + off);
+    }
+    _mm_clflush(bytes + batch.size_bytes() - 1);
+    _mm_mfence();
+}
+
+long minor_faults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 bool any_wrong = false;
 
-void sort_benchmark(benchmark::State& state, const std::string& name, sort_func* routine, pattern p,
-                    std::uint32_t n)
+void sort_benchmark(benchmark::State& state, const std::string& name, const contender& c, pattern p,
+                    std::uint32_t n, bool cold)
 {
-    const std::size_t copies = std::max<std::size_t>(1, batch_elements / n);
-    std::vector<std::int32_t> input(copies * n);
-    for (std::size_t k = 0; k < copies; ++k) {
-        fill_pattern(p, std::span(input).subspan(k * n, n), static_cast<std::uint32_t>(k + 1));
+    const prepared& in = inputs(p, n);
+    std::vector<std::int32_t> work(in.input.size());
+    // Untimed warm-up: the first calls of a routine that allocates (glibc's
+    // qsort mallocs a buffer as large as the array) touch fresh pages; these
+    // calls leave it in the state that the timed calls then measure, whatever
+    // ran before in this process.
+    for (int warm_up = 0; warm_up < 2; ++warm_up) {
+        std::copy_n(in.input.begin(), n, work.begin());
+        c.routine(work.data(), n);
     }
-    std::vector<std::int32_t> expected = input;
-    for (std::size_t k = 0; k < copies; ++k) {
-        std::sort(expected.begin() + k * n, expected.begin() + (k + 1) * n);
-    }
-    std::vector<std::int32_t> work(input.size());
 
-    while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(copies))) {
-        std::copy(input.begin(), input.end(), work.begin());
+    long faults = 0;
+    while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(in.copies))) {
+        std::copy(in.input.begin(), in.input.end(), work.begin());
+        if (cold) {
+            evict(work);
+        }
+        const long faults_before = minor_faults();
         const auto t0 = std::chrono::steady_clock::now();
-        for (std::size_t k = 0; k < copies; ++k) {
-            routine(work.data() + k * n, n);
+        for (std::size_t k = 0; k < in.copies; ++k) {
+            c.routine(work.data() + k * n, n);
         }
         const auto t1 = std::chrono::steady_clock::now();
+        faults += minor_faults() - faults_before;
         state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
-        if (work != expected) {
+        if (work != in.expected) {
             std::fprintf(stderr, "WRONG RESULT: %s did not sort like std::sort\n", name.c_str());
             any_wrong = true;
             state.SkipWithError("wrong result: not sorted like std::sort");
@@ -101,14 +141,66 @@ void sort_benchmark(benchmark::State& state, const std::string& name, sort_func*
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(n));
+    state.counters["faults_per_call"] =
+        benchmark::Counter(static_cast<double>(faults), benchmark::Counter::kAvgIterations);
 }
 
 void skipped_benchmark(benchmark::State& state, std::uint32_t cap)
 {
-    const std::string why = "skipped: quadratic on runs of equal values, run up to " +
-                            std::to_string(cap) + " elements only";
+    const std::string why = "skipped: quadratic on this pattern, run up to " + std::to_string(cap) +
+                            " elements only";
     state.SkipWithError(why.c_str());
     for (auto _ : state) {
+    }
+}
+
+// The value of the last --name=value among the arguments, or `fallback`.
+std::string flag_value(const std::vector<char*>& args, const std::string& name, const std::string& fallback)
+{
+    std::string value = fallback;
+    const std::string prefix = "--" + name + "=";
+    for (const char* a : args) {
+        if (std::strncmp(a, prefix.c_str(), prefix.size()) == 0) {
+            value = a + prefix.size();
+        }
+    }
+    return value;
+}
+
+// A reporter for the console or JSON format that flags noisy figures; null
+// for any other format, which Google Benchmark then handles (or rejects) alone.
+std::unique_ptr<benchmark::BenchmarkReporter> make_reporter(const std::string& format, bool console_colour)
+{
+    if (format == "json") {
+        return std::make_unique<flagging_reporter<benchmark::JSONReporter>>();
+    }
+    if (format == "console") {
+        return std::make_unique<flagging_reporter<benchmark::ConsoleReporter>>(
+            console_colour ? benchmark::ConsoleReporter::OO_Color : benchmark::ConsoleReporter::OO_None);
+    }
+    return nullptr;
+}
+
+void register_benchmarks()
+{
+    for (const contender& c : contenders()) {
+        for (const pattern_info& p : all_patterns) {
+            for (const test_case& tc : test_cases) {
+                const auto n = static_cast<std::uint32_t>(tc.num);
+                for (const bool cold : {false, true}) {
+                    const std::string name = c.id + "/" + std::string(p.name) + "/" + std::to_string(n) +
+                                             (cold ? "/cold" : "");
+                    const std::uint32_t cap = size_cap(c, p);
+                    benchmark::internal::Benchmark* b =
+                        n > cap ? benchmark::RegisterBenchmark(name.c_str(), skipped_benchmark, cap)
+                                : benchmark::RegisterBenchmark(name.c_str(), sort_benchmark, name, c, p.p, n, cold);
+                    b->UseManualTime();
+                    b->ComputeStatistics("min", [](const std::vector<double>& v) {
+                        return *std::min_element(v.begin(), v.end());
+                    });
+                }
+            }
+        }
     }
 }
 
@@ -116,32 +208,53 @@ void skipped_benchmark(benchmark::State& state, std::uint32_t cap)
 
 int main(int argc, char** argv)
 {
-    // Google Benchmark's default of 0.5 s per benchmark would make a full run
-    // of ~700 benchmarks take over ten minutes; 0.05 s keeps it to a few. A
-    // --benchmark_min_time given on the command line comes later and wins.
-    std::vector<char*> args{argv[0], const_cast<char*>("--benchmark_min_time=0.05")};
+    // Defaults that make every figure a median of repetitions run in random
+    // order, so that a burst of load hits some repetitions of many benchmarks
+    // rather than all of one. Arguments given on the command line come later
+    // and win. The minimum time per repetition is short because a full run
+    // holds thousands of benchmarks; see docs/ for how it was chosen.
+    std::vector<char*> args{argv[0],
+                            const_cast<char*>("--benchmark_min_time=0.01"),
+                            const_cast<char*>("--benchmark_repetitions=3"),
+                            const_cast<char*>("--benchmark_enable_random_interleaving=true"),
+                            const_cast<char*>("--benchmark_display_aggregates_only=true")};
     args.insert(args.end(), argv + 1, argv + argc);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+
+    const std::string repetitions = flag_value(args, "benchmark_repetitions", "3");
+    char* end = nullptr;
+    const long count = std::strtol(repetitions.c_str(), &end, 10);
+    if (end == repetitions.c_str() || *end != '\0' || count < 1) {
+        std::fprintf(stderr, "sortbench-patterns: --benchmark_repetitions must be a whole number of at least 1, not '%s'\n",
+                     repetitions.c_str());
         return 1;
     }
 
-    for (const contender& c : contenders()) {
-        for (pattern p : all_patterns) {
-            for (const test_case& tc : test_cases) {
-                const auto n = static_cast<std::uint32_t>(tc.num);
-                const std::string name = c.id + "/" + std::string(pattern_name(p)) + "/" + std::to_string(n);
-                const std::uint32_t cap = size_cap(c, p);
-                benchmark::internal::Benchmark* b =
-                    n > cap ? benchmark::RegisterBenchmark(name.c_str(), skipped_benchmark, cap)
-                            : benchmark::RegisterBenchmark(name.c_str(), sort_benchmark, name, c.routine, p, n);
-                b->UseManualTime();
-            }
-        }
+    int arg_count = static_cast<int>(args.size());
+    benchmark::Initialize(&arg_count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(arg_count, args.data())) {
+        return 1;
     }
-    const std::size_t ran = benchmark::RunSpecifiedBenchmarks();
+    for (const auto& [key, value] : environment_context()) {
+        benchmark::AddCustomContext(key, value);
+    }
+    register_benchmarks();
+
+    const char* term = std::getenv("TERM");
+    const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;
+    const auto display = make_reporter(flag_value(args, "benchmark_format", "console"), colour);
+    std::unique_ptr<benchmark::BenchmarkReporter> file;
+    if (!flag_value(args, "benchmark_out", "").empty()) {
+        file = make_reporter(flag_value(args, "benchmark_out_format", "json"), false);
+    }
+    const std::size_t ran = benchmark::RunSpecifiedBenchmarks(display.get(), file.get());
     benchmark::Shutdown();
+
+    // Output that did not reach its destination is a failure too.
+    std::cout.flush();
+    const bool lost = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (lost) {
+        std::fprintf(stderr, "sortbench-patterns: write error: %s\n", std::strerror(errno));
+    }
     // A filter that matches nothing is a mistake, not an empty success.
-    return any_wrong || ran == 0 ? 1 : 0;
+    return any_wrong || ran == 0 || lost ? 1 : 0;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <numeric>
+#include <utility>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,13 +47,53 @@ TEST(Patterns, EachMakesWhatItsNameSays)
 
 TEST(Patterns, AreDeterministicFromTheirSeed)
 {
-    for (pattern p : all_patterns) {
-        SCOPED_TRACE(std::string(pattern_name(p)));
-        EXPECT_EQ(make(p, 257, 7), make(p, 257, 7));
-        EXPECT_TRUE(make(p, 0).empty());
+    for (const pattern_info& info : all_patterns) {
+        SCOPED_TRACE(std::string(info.name));
+        EXPECT_EQ(make(info.p, 257, 7), make(info.p, 257, 7));
+        EXPECT_TRUE(make(info.p, 0).empty());
+        EXPECT_EQ(pattern_name(info.p), info.name);
     }
     EXPECT_NE(make(pattern::random, 257, 7), make(pattern::random, 257, 8));
     EXPECT_NE(make(pattern::few_distinct, 257, 7), make(pattern::few_distinct, 257, 8));
+}
+
+std::size_t distinct_count(const std::vector<std::int32_t>& v)
+{
+    return std::set<std::int32_t>(v.begin(), v.end()).size();
+}
+
+TEST(Patterns, NewerShapesHaveTheirStructure)
+{
+    for (const auto& [p, k] : {std::pair{pattern::distinct_2, 2u}, std::pair{pattern::distinct_16, 16u},
+                               std::pair{pattern::distinct_256, 256u}}) {
+        EXPECT_EQ(distinct_count(make(p, 20000)), k) << pattern_name(p);
+    }
+
+    const std::vector<std::int32_t> tail = make(pattern::random_tail, 1000);
+    EXPECT_TRUE(std::is_sorted(tail.begin(), tail.begin() + 900));
+    EXPECT_FALSE(std::is_sorted(tail.begin() + 899, tail.end()));
+
+    const std::vector<std::int32_t> pushed = make(pattern::push_front, 100);
+    EXPECT_TRUE(std::is_sorted(pushed.begin(), pushed.end() - 1));
+    EXPECT_EQ(pushed.back(), *std::min_element(pushed.begin(), pushed.end()));
+    EXPECT_LT(pushed.back(), pushed.front());
+
+    // Zipf, exponent 1: value k about twice as common as 2k, and 1 the most
+    // common by far; every value within 1..n.
+    const std::vector<std::int32_t> zipf = make(pattern::zipf, 100000);
+    const auto count = [&](std::int32_t v) { return std::count(zipf.begin(), zipf.end(), v); };
+    EXPECT_GT(count(1), 2 * count(3));
+    EXPECT_GT(count(2), count(4) * 3 / 2);
+    EXPECT_LT(count(2), count(4) * 3);
+    EXPECT_GE(*std::min_element(zipf.begin(), zipf.end()), 1);
+    EXPECT_LE(*std::max_element(zipf.begin(), zipf.end()), 100000);
+
+    // The killer is a permutation of 0 .. n-1: distinct values.
+    std::vector<std::int32_t> killer = make(pattern::middle_pivot_killer, 1000);
+    std::sort(killer.begin(), killer.end());
+    std::vector<std::int32_t> identity(1000);
+    std::iota(identity.begin(), identity.end(), 0);
+    EXPECT_EQ(killer, identity);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the fuzzer need, when
-# any is missing. With --chart, also gnuplot for tools/chart.py.
+# Installs the Debian packages that the build, the tests, the fuzzer, the
+# companion suite and the scripts in tools/ need, when any is missing. With
+# --chart, also gnuplot for the charts.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev python3)
+packages=(cmake make g++ libgtest-dev libbenchmark-dev libbenchmark-tools
+          libboost-dev libhwy-dev clang libclang-rt-14-dev valgrind python3 python3-scipy)
 if [[ "${1:-}" == "--chart" ]]; then
   packages+=(gnuplot-nox)
+elif [[ $# -gt 0 ]]; then
+  echo "usage: $0 [--chart]" >&2
+  exit 2
 fi
 
 missing=()
@@ -17,9 +22,14 @@ if ((${#missing[@]} == 0)); then
 fi
 
 echo "installing: ${missing[*]}"
-sudo=""
+sudo=()
 if [[ $(id -u) -ne 0 ]]; then
-  sudo="sudo"
+  if ! command -v sudo >/dev/null; then
+    echo "$0: installing needs root, and there is no sudo here. As root, run:" >&2
+    echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo=(sudo)
 fi
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
