@@ -29,7 +29,11 @@ void my_qsort_unsigned(std::int32_t* a, std::uint32_t n);
 // of x - y, but is computed without the subtraction: a 32-bit difference wraps
 // for values more than 2^31 apart (2000000000 - -2000000000 is negative), which
 // misorders them and makes the order intransitive.
+//
+// Written as a choice rather than as (x > y) - (x < y): GCC folds a test such
+// as diff_order(x, y) < 0 of this form into the single comparison x < y, but
+// not of that one, which cost quick_sort_sub a third of its instructions.
 inline int diff_order(std::int32_t x, std::int32_t y)
 {
-    return (x > y) - (x < y);
+    return x < y ? -1 : (x > y ? 1 : 0);
 }

@@ -115,3 +115,32 @@ def split_name(run_name: str):
     if len(parts) < 3 or not parts[2].isdigit():
         raise ToolError(f"unexpected benchmark name {run_name!r}")
     return parts[0], parts[1], int(parts[2]), parts[3:]
+
+
+def suite_figures(runs, state="warm"):
+    """{(routine, pattern, size): nanoseconds per call} for one cache state:
+    the median aggregate where the run had repetitions, else the mean of the
+    plain runs. Errored (skipped) benchmarks are left out."""
+    medians, plain = {}, {}
+    for b in runs:
+        if b.get("error_occurred") or "real_ns" not in b:
+            continue
+        routine, pattern, size, rest = split_name(b["run_name"])
+        if ("cold" in rest) != (state == "cold"):
+            continue
+        key = (routine, pattern, size)
+        if b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median":
+                medians[key] = b["real_ns"]
+        else:
+            plain.setdefault(key, []).append(b["real_ns"])
+    figures = {k: sum(v) / len(v) for k, v in plain.items()}
+    figures.update(medians)
+    if not figures:
+        raise ToolError(f"no {state} results in the input")
+    return figures
+
+
+def in_order(keys):
+    """Keys in order of first appearance, deduplicated."""
+    return list(dict.fromkeys(keys))

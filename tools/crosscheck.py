@@ -1,90 +1,116 @@
 #!/usr/bin/env python3
-"""Runs sortbench and the companion suite's ascending benchmarks and prints,
-per routine and size, the ratio of the two figures for microseconds per call
-(sortbench / suite). Each side is the median of --runs runs: one sortbench
-cell is a single measurement, and on a shared machine single measurements of
-small arrays vary by a fifth from run to run.
+"""Cross-checks sortbench against the companion suite on the input sortbench
+uses (ascending arrays, by default the suite's cold figures, whose arrays come
+from memory as sortbench's do). Runs are interleaved, sortbench then the suite
+then sortbench ..., so that a burst of load hits both sides alike. Each cell
+is judged against the spread of both sides' samples:
 
-Usage: tools/crosscheck.py [BUILD_DIR] [--runs N] [--min-time SECONDS]
-BUILD_DIR defaults to build/release (made by `make all`).
+  agree            medians within 5%
+  within noise     medians more than 5% apart, but the samples overlap
+  DIFFER           more than 5% apart and every sample of one side lies
+                   beyond every sample of the other (with 5 runs a side, a
+                   Mann-Whitney U of 0: p < 0.01)
+
+Usage: tools/crosscheck.py [--runs N] [--state cold|warm] [--min-time S] [--build DIR]
 """
 
 import argparse
-import json
 import statistics
 import subprocess
-import sys
+import tempfile
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import sortbench_report  # noqa: E402
+from benchdata import ToolError, build_dir, executable, load_benchmarks, parse_report, routines, run_tool, split_name
 
-TIME_UNITS_PER_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
-
-
-def sortbench_medians(build: Path, runs: int):
-    sizes, samples = None, {}
-    for _ in range(runs):
-        report = subprocess.run([str(build / "sortbench")], check=True, capture_output=True).stdout
-        sizes, rows = sortbench_report.parse(report)
-        for routine, values in rows.items():
-            samples.setdefault(routine, []).append(values)
-    medians = {}
-    for routine, runs_values in samples.items():
-        medians[routine] = [None if None in cell else statistics.median(cell)
-                            for cell in zip(*runs_values)]
-    return sizes, medians
+AGREE = 0.05
 
 
-def suite_ascending(build: Path, runs: int, min_time: float):
-    out = subprocess.run(
-        [str(build / "sortbench-patterns"), "--benchmark_filter=/ascending/",
-         "--benchmark_format=json", f"--benchmark_min_time={min_time}",
-         f"--benchmark_repetitions={runs}", "--benchmark_report_aggregates_only=true"],
-        check=True, capture_output=True).stdout
-    figures = {}
-    for b in json.loads(out)["benchmarks"]:
-        if b.get("error_occurred") or b.get("aggregate_name", "median") != "median":
-            continue
-        routine, _, size = b["run_name"].split("/")[:3]
-        figures[(routine, int(size))] = b["real_time"] * TIME_UNITS_PER_US[b["time_unit"]]
-    return figures
+def sortbench_run(binary: Path, build: Path):
+    run = subprocess.run([str(binary)], capture_output=True)
+    if run.returncode != 0:
+        raise ToolError(f"{binary} exited with status {run.returncode}")
+    sizes, _, rows = parse_report(run.stdout, build)
+    return {(r, n): us for r, values in rows.items() for n, us in zip(sizes, values) if us}
+
+
+def suite_run(binary: Path, ids, state: str, min_time: float):
+    suffix = "/cold" if state == "cold" else "$"
+    pattern = f"^({'|'.join(ids)})/ascending/[0-9]+{suffix}"
+    with tempfile.NamedTemporaryFile(suffix=".json") as out:
+        run = subprocess.run(
+            [str(binary), f"--benchmark_filter={pattern}", "--benchmark_repetitions=1",
+             f"--benchmark_min_time={min_time}", f"--benchmark_out={out.name}", "--benchmark_out_format=json"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        if run.returncode != 0:
+            raise ToolError(f"{binary} failed: {run.stderr.strip()[-200:]}")
+        figures = {}
+        for b in load_benchmarks(out.name)[1]:
+            if b.get("error_occurred") or b.get("run_type") == "aggregate":
+                continue
+            routine, _, size, _ = split_name(b["run_name"])
+            figures[(routine, size)] = b["real_ns"] / 1000
+        return figures
+
+
+def verdict(ours, theirs):
+    a, b = statistics.median(ours), statistics.median(theirs)
+    ratio = a / b
+    if abs(ratio - 1) <= AGREE:
+        return ratio, "agree"
+    if max(ours) < min(theirs) or min(ours) > max(theirs):
+        return ratio, "DIFFER"
+    return ratio, "within noise"
 
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("build", nargs="?", default="build/release", type=Path)
-    ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("--min-time", type=float, default=0.2)
+    ap.add_argument("--runs", type=int, default=5, help="runs of each side (default 5)")
+    ap.add_argument("--state", choices=["cold", "warm"], default="cold")
+    ap.add_argument("--min-time", type=float, default=0.05, help="the suite's minimum time per benchmark")
+    ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     args = ap.parse_args()
+    if args.runs < 2:
+        raise ToolError("--runs must be at least 2: a spread needs two samples")
+    build = build_dir(args.build)
+    sortbench = executable(build, "sortbench")
+    suite = executable(build, "sortbench-patterns")
+    ids = [r["id"] for r in routines(build)]
 
-    sizes, rows = sortbench_medians(args.build, args.runs)
-    suite = suite_ascending(args.build, args.runs, args.min_time)
+    ours, theirs = {}, {}
+    for _ in range(args.runs):
+        for key, us in sortbench_run(sortbench, build).items():
+            ours.setdefault(key, []).append(us)
+        for key, us in suite_run(suite, ids, args.state, args.min_time).items():
+            theirs.setdefault(key, []).append(us)
 
-    # A Markdown table of the ratios; * marks sizes of 64 or more that differ
-    # by more than 10%. The figures behind each marked cell follow it.
+    sizes = sorted({n for _, n in ours})
+    print(f"sortbench / suite ({args.state}), medians of {args.runs} interleaved runs a side; "
+          "* within noise, ! differ beyond noise")
     print("| routine | " + " | ".join(str(n) for n in sizes) + " |")
     print("|---|" + "---:|" * len(sizes))
-    outside = []
-    for routine, values in rows.items():
+    tally = {"agree": 0, "within noise": 0, "DIFFER": 0}
+    details = []
+    for r in ids:
         cells = []
-        for size, ours in zip(sizes, values):
-            theirs = suite.get((routine, size))
-            if ours is None or theirs is None:
+        for n in sizes:
+            if (r, n) not in ours or (r, n) not in theirs:
                 cells.append("")
                 continue
-            ratio = ours / theirs
-            mark = ""
-            if size >= 64 and abs(ratio - 1) > 0.10:
-                mark = "*"
-                outside.append((routine, size, ours, theirs, ratio))
+            ratio, v = verdict(ours[(r, n)], theirs[(r, n)])
+            mark = {"agree": "", "within noise": "*", "DIFFER": "!"}[v]
             cells.append(f"{ratio:.2f}{mark}")
-        print(f"| {routine} | " + " | ".join(cells) + " |")
-    print(f"\n{len(outside)} figures of size 64 or more differ by more than 10%"
-          + (" (microseconds per call, sortbench / suite):" if outside else ""))
-    for routine, size, ours, theirs, ratio in outside:
-        print(f"  {routine:<14} {size:>8} {ours:>11.3f} {theirs:>11.3f} {ratio:>6.2f}")
+            if n >= 64:
+                tally[v] += 1
+                if v != "agree":
+                    details.append((r, n, ours[(r, n)], theirs[(r, n)], ratio, v))
+        print(f"| {r} | " + " | ".join(cells) + " |")
+    for r, n, a, b, ratio, v in details:
+        print(f"  {r:<14} {n:>8}  sortbench {min(a):10.3f}..{max(a):<10.3f} suite {min(b):10.3f}..{max(b):<10.3f}"
+              f" us  ratio {ratio:.2f}  {v}")
+    total = sum(tally.values())
+    print(f"summary: {total} cells at sizes >= 64: {tally['agree']} agree within 5%, "
+          f"{tally['within noise']} differ within noise, {tally['DIFFER']} differ beyond noise")
 
 
 if __name__ == "__main__":
-    main()
+    run_tool(main)
