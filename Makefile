@@ -7,7 +7,7 @@ CMAKE_ARGS ?=
 ARGS ?=
 SHELL := /bin/bash
 
-.PHONY: all configure sortbench run test sanitize fuzz patterns instructions clean
+.PHONY: all configure deps sortbench run test sanitize fuzz patterns clean
 
 configure:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
@@ -28,7 +28,13 @@ run: sortbench
 	  $(BUILD)/release/sortbench $(ARGS); \
 	fi
 
-test: all
+# The Debian packages the tests, the suite and the tools need; a no-op when
+# all are there.
+deps:
+	tools/install-deps.sh
+
+test: deps
+	$(MAKE) all
 	ctest --test-dir $(BUILD)/release --output-on-failure --no-tests=error -j2
 
 patterns: all

@@ -25,6 +25,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,9 +60,13 @@ struct prepared {
     std::size_t copies = 0;
     std::vector<std::int32_t> input;
     std::vector<std::int32_t> expected;
+    // Where the batches are sorted: the same memory for every repetition, so
+    // that an array's address, and with it its alignment against the cache
+    // and the pages, does not change between the repetitions of a benchmark.
+    std::vector<std::int32_t> work;
 };
 
-const prepared& inputs(pattern p, std::uint32_t n)
+prepared& inputs(pattern p, std::uint32_t n)
 {
     static std::map<std::pair<pattern, std::uint32_t>, std::unique_ptr<prepared>> made;
     std::unique_ptr<prepared>& slot = made[{p, n}];
@@ -74,6 +79,7 @@ const prepared& inputs(pattern p, std::uint32_t n)
             fill_pattern(p, std::span(slot->input).subspan(k * n, n), static_cast<std::uint32_t>(k + 1));
         }
         slot->expected = slot->input;
+        slot->work = slot->input;
         for (std::size_t k = 0; k < slot->copies; ++k) {
             std::sort(slot->expected.begin() + k * n, slot->expected.begin() + (k + 1) * n);
         }
@@ -81,18 +87,33 @@ const prepared& inputs(pattern p, std::uint32_t n)
     return *slot;
 }
 
-// Flushes the batch from every cache level, so that each call's array comes
-// from memory, as the arrays of sortbench's 40 MB buffer do on a machine whose
-// last-level cache is smaller than that. Flushing costs microseconds; making a
-// region far larger than a last-level cache of hundreds of megabytes cold
-// again for every batch would cost a tenth of a second.
-void evict(std::span<const std::int32_t> batch)
+// Copies a batch so that none of it stays in any cache: non-temporal stores
+// write around the caches (and invalidate a line that was cached), so each
+// call's array then comes from memory, as the arrays of sortbench's 40 MB
+// buffer do on a machine whose last-level cache is smaller than that. This
+// costs no more than the plain copy; flushing the copied batch line by line
+// afterwards cost as much as sorting it, and making a region far larger than
+// a last-level cache of hundreds of megabytes cold again for every batch
+// would cost a tenth of a second.
+void copy_cold(std::span<const std::int32_t> from, std::span<std::int32_t> to)
 {
-    const auto* bytes = reinterpret_cast<const char*>(batch.data());
-    for (std::size_t off = 0; off < batch.size_bytes(); off += 64) {
-        _mm_clflush(bytes + off);
+    std::size_t i = 0;
+    auto* const out = to.data();
+    while (i < from.size() && reinterpret_cast<std::uintptr_t>(out + i) % 16 != 0) {
+        out[i] = from[i];
+        ++i;
     }
-    _mm_clflush(bytes + batch.size_bytes() - 1);
+    const std::size_t head = i;
+    for (; i + 4 <= from.size(); i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from.data() + i));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(out + i), v);
+    }
+    for (std::size_t j = i; j < from.size(); ++j) {
+        out[j] = from[j];
+    }
+    // The few elements written normally share their lines with streamed ones.
+    if (head > 0) _mm_clflush(out);
+    if (i < from.size()) _mm_clflush(out + i);
     _mm_mfence();
 }
 
@@ -108,20 +129,26 @@ bool any_wrong = false;
 void sort_benchmark(benchmark::State& state, const std::string& name, const contender& c, pattern p,
                     std::uint32_t n, bool cold)
 {
-    const prepared& in = inputs(p, n);
-    std::vector<std::int32_t> work(in.input.size());
-    // An untimed warm-up call: a routine that allocates (glibc's qsort
-    // mallocs a buffer as large as the array from 256 elements on) touches its
-    // fresh pages here, and with the allocator pinned in main() the timed
-    // calls then reuse them, whatever ran before in this process.
-    std::copy_n(in.input.begin(), n, work.begin());
-    c.routine(work.data(), n);
-
+    prepared& in = inputs(p, n);
+    std::vector<std::int32_t>& work = in.work;
+    // An untimed warm-up call, once per benchmark: a routine that allocates
+    // (glibc's qsort mallocs a buffer as large as the array from 256 elements
+    // on) touches its fresh pages here, and with the allocator pinned in
+    // main() the timed calls then reuse them, whatever ran before in this
+    // process. Repetitions skip it: at 1,000,000 elements it costs as much as
+    // the measurement. (A whole untimed batch in every repetition did not
+    // narrow the spread between interleaved repetitions measurably here.)
+    static std::set<std::string> warmed;
+    if (warmed.insert(name).second) {
+        std::copy_n(in.input.begin(), n, work.begin());
+        c.routine(work.data(), n);
+    }
     long faults = 0;
     while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(in.copies))) {
-        std::copy(in.input.begin(), in.input.end(), work.begin());
         if (cold) {
-            evict(work);
+            copy_cold(in.input, work);
+        } else {
+            std::copy(in.input.begin(), in.input.end(), work.begin());
         }
         const long faults_before = minor_faults();
         const auto t0 = std::chrono::steady_clock::now();
