@@ -67,6 +67,6 @@ std::vector<std::pair<std::string, std::string>> environment_context()
         {"cpu_governor", first_line("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor")},
         {"vqsort_target", vqsort_target()},
         {"pattern_seeds", "array k of a batch (k = 0, 1, ...) is made by std::mt19937 seeded with k + 1"},
-        {"cold", "before each timed batch its arrays are flushed from every cache level (clflush)"},
+        {"cold", "each /cold batch is copied into place with non-temporal stores, so no cache holds it"},
     };
 }

@@ -206,8 +206,23 @@ std::unique_ptr<benchmark::BenchmarkReporter> make_reporter(const std::string& f
     return nullptr;
 }
 
+// Registers every benchmark and names the contenders and patterns, in their
+// order, in the context, so that tables and charts keep that order.
 void register_benchmarks()
 {
+    std::string contender_ids;
+    for (const contender& c : contenders()) {
+        if (!contender_ids.empty()) contender_ids += ',';
+        contender_ids += c.id;
+    }
+    std::string pattern_names;
+    for (const pattern_info& p : all_patterns) {
+        if (!pattern_names.empty()) pattern_names += ',';
+        pattern_names += p.name;
+    }
+    benchmark::AddCustomContext("contenders", contender_ids);
+    benchmark::AddCustomContext("patterns", pattern_names);
+
     for (const contender& c : contenders()) {
         for (const pattern_info& p : all_patterns) {
             for (const test_case& tc : test_cases) {
@@ -269,6 +284,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Read before Initialize, which takes the flags it knows out of the list.
+    const std::string format = flag_value(args, "benchmark_format", "console");
+    const std::string out_file = flag_value(args, "benchmark_out", "");
+    const std::string out_format = flag_value(args, "benchmark_out_format", "json");
+
     int arg_count = static_cast<int>(args.size());
     benchmark::Initialize(&arg_count, args.data());
     if (benchmark::ReportUnrecognizedArguments(arg_count, args.data())) {
@@ -281,10 +301,10 @@ int main(int argc, char** argv)
 
     const char* term = std::getenv("TERM");
     const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;
-    const auto display = make_reporter(flag_value(args, "benchmark_format", "console"), colour);
+    const auto display = make_reporter(format, colour);
     std::unique_ptr<benchmark::BenchmarkReporter> file;
-    if (!flag_value(args, "benchmark_out", "").empty()) {
-        file = make_reporter(flag_value(args, "benchmark_out_format", "json"), false);
+    if (!out_file.empty()) {
+        file = make_reporter(out_format, false);
     }
     const std::size_t ran = benchmark::RunSpecifiedBenchmarks(display.get(), file.get());
     benchmark::Shutdown();

@@ -80,6 +80,14 @@ closed write_and_close(std::FILE* out, const char* text)
     return result;
 }
 
+// A stream whose descriptor was closed behind its back, as with `>&-`.
+std::FILE* stream_on_closed_descriptor()
+{
+    std::FILE* stream = fdopen(dup(STDOUT_FILENO), "w");
+    if (stream != nullptr) close(fileno(stream));
+    return stream;
+}
+
 TEST(CloseOutput, LostWritesEndWithStatusThreeAndTheirCause)
 {
     std::FILE* full = std::fopen("/dev/full", "w");
@@ -88,10 +96,8 @@ TEST(CloseOutput, LostWritesEndWithStatusThreeAndTheirCause)
     EXPECT_EQ(on_full.status, exit_write_error);
     EXPECT_EQ(on_full.err, "sortbench: write error: No space left on device\n");
 
-    // A descriptor closed behind the stream's back, as with `>&-`.
-    std::FILE* shut = fdopen(dup(STDOUT_FILENO), "w");
+    std::FILE* shut = stream_on_closed_descriptor();
     ASSERT_NE(shut, nullptr);
-    close(fileno(shut));
     const closed on_closed = write_and_close(shut, "report\n");
     EXPECT_EQ(on_closed.status, exit_write_error);
     EXPECT_EQ(on_closed.err, "sortbench: write error: Bad file descriptor\n");
@@ -106,9 +112,8 @@ TEST(CloseOutput, CompleteWritesKeepTheStatus)
     EXPECT_EQ(written.err, "");
 
     // Nothing written to a closed descriptor: nothing was lost.
-    std::FILE* unused = fdopen(dup(STDOUT_FILENO), "w");
+    std::FILE* unused = stream_on_closed_descriptor();
     ASSERT_NE(unused, nullptr);
-    close(fileno(unused));
     EXPECT_EQ(write_and_close(unused, "").status, exit_ordering_errors);
 }
 

@@ -141,6 +141,12 @@ def suite_figures(runs, state="warm"):
     return figures
 
 
-def in_order(keys):
-    """Keys in order of first appearance, deduplicated."""
-    return list(dict.fromkeys(keys))
+def suite_order(doc, figures):
+    """(contenders, patterns) in the suite's own order, as its context names
+    them; for older files, in order of first appearance."""
+    context = doc.get("context", {})
+    seen_contenders = list(dict.fromkeys(r for r, _, _ in figures))
+    seen_patterns = list(dict.fromkeys(p for _, p, _ in figures))
+    contenders = [c for c in context.get("contenders", "").split(",") if c in seen_contenders]
+    patterns = [p for p in context.get("patterns", "").split(",") if p in seen_patterns]
+    return contenders or seen_contenders, patterns or seen_patterns

@@ -34,7 +34,9 @@ def sortbench_run(binary: Path, build: Path):
 
 
 def suite_run(binary: Path, ids, state: str, min_time: float):
-    suffix = "/cold" if state == "cold" else "$"
+    # Google Benchmark matches the filter against the name with its
+    # /manual_time suffix.
+    suffix = "/cold/" if state == "cold" else "/manual_time"
     pattern = f"^({'|'.join(ids)})/ascending/[0-9]+{suffix}"
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         run = subprocess.run(

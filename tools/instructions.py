@@ -6,7 +6,7 @@ than 2% fails. Instruction counts do not depend on the machine's load, so
 this catches a change to a routine's generated code that timing here cannot.
 
 Usage: tools/instructions.py [--build DIR] [--update]
---update rewrites the baseline (tools/instructions_baseline.json) after an
+--update rewrites the baseline (tests/instructions_baseline.json) after an
 intended change; commit it with that change.
 """
 
@@ -20,7 +20,7 @@ from pathlib import Path
 
 from benchdata import REPO, ToolError, build_dir, executable, routines, run_tool
 
-BASELINE = REPO / "tools" / "instructions_baseline.json"
+BASELINE = REPO / "tests" / "instructions_baseline.json"
 CASES = [("ascending", 1024), ("ascending", 100000), ("random", 1024), ("random", 100000)]
 TOLERANCE = 0.02
 

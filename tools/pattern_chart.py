@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ToolError, in_order, load_benchmarks, run_tool, suite_figures
+from benchdata import ToolError, load_benchmarks, run_tool, suite_figures, suite_order
 
 # Okabe-Ito's colours, distinct on white and for the common colour-vision
 # deficiencies, then three dark ones; the point shapes differ as well.
@@ -30,9 +30,9 @@ def main():
     args = ap.parse_args()
     if shutil.which("gnuplot") is None:
         raise ToolError("gnuplot is missing; install it with: tools/install-deps.sh --chart")
-    figures = suite_figures(load_benchmarks(args.json)[1], args.state)
-    contenders = in_order(r for r, _, _ in figures)
-    patterns = in_order(p for _, p, _ in figures)
+    doc, runs = load_benchmarks(args.json)
+    figures = suite_figures(runs, args.state)
+    contenders, patterns = suite_order(doc, figures)
     sizes = sorted({n for _, _, n in figures})
     rows = math.ceil((len(patterns) + 1) / COLUMNS)  # one cell more for the legend
 

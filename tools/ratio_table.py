@@ -10,12 +10,10 @@ Usage: tools/ratio_table.py FULL.json [--state warm|cold] [--min-size N]
 import argparse
 import math
 
-from benchdata import ToolError, in_order, load_benchmarks, run_tool, suite_figures
+from benchdata import ToolError, load_benchmarks, run_tool, suite_figures, suite_order
 
 
-def ratio_table(figures, min_size):
-    contenders = in_order(r for r, _, _ in figures)
-    patterns = in_order(p for _, p, _ in figures)
+def ratio_table(figures, contenders, patterns, min_size):
     table = {}
     for r in contenders:
         for p in patterns:
@@ -24,7 +22,7 @@ def ratio_table(figures, min_size):
                     if rr == r and pp == p and n >= min_size and ("std_sort", p, n) in figures]
             if logs:
                 table[(r, p)] = math.exp(sum(logs) / len(logs))
-    return contenders, patterns, table
+    return table
 
 
 def main():
@@ -33,10 +31,12 @@ def main():
     ap.add_argument("--state", choices=["warm", "cold"], default="warm")
     ap.add_argument("--min-size", type=int, default=1000)
     args = ap.parse_args()
-    figures = suite_figures(load_benchmarks(args.json)[1], args.state)
+    doc, runs = load_benchmarks(args.json)
+    figures = suite_figures(runs, args.state)
     if not any(r == "std_sort" for r, _, _ in figures):
         raise ToolError("no std_sort results in the input: nothing to relate to")
-    contenders, patterns, table = ratio_table(figures, args.min_size)
+    contenders, patterns = suite_order(doc, figures)
+    table = ratio_table(figures, contenders, patterns, args.min_size)
     print("| contender | " + " | ".join(patterns) + " |")
     print("|---|" + "---:|" * len(patterns))
     for r in contenders:
