@@ -48,7 +48,7 @@ inline constexpr std::array<pattern_info, 14> all_patterns{{
     {pattern::random_tail, "random_tail", 0},
     {pattern::push_front, "push_front", 0},
     {pattern::zipf, "zipf", quadratic_on_equal_runs},
-    {pattern::middle_pivot_killer, "middle_pivot_killer", quadratic_on_middle_pivot_killer},
+    {pattern::middle_pivot_killer, "middle_pivot_killer", quadratic_on_middle_pivot_killer | quadratic_on_turtles},
 }};
 
 std::string_view pattern_name(pattern p);

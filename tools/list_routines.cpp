@@ -12,6 +12,7 @@ int main()
     } trait_names[] = {
         {quadratic_on_equal_runs, "quadratic_on_equal_runs"},
         {quadratic_on_middle_pivot_killer, "quadratic_on_middle_pivot_killer"},
+        {quadratic_on_turtles, "quadratic_on_turtles"},
     };
     // Ids and labels are plain ASCII without quotes or backslashes.
     std::puts("[");
