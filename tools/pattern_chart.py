@@ -44,11 +44,11 @@ def main():
             f"set multiplot layout {rows},{COLUMNS} title 'sortbench-patterns ({args.state}): "
             "nanoseconds per element against array size'",
             "set logscale xy 10",
-            "set format x '10^{%L}'",
+            "set xtics ('10' 10, '100' 100, '1k' 1000, '10k' 10000, '100k' 100000, '1M' 1000000)",
             "set format y '%g'",
             f"set xrange [{min(sizes) * 0.7}:{max(sizes) * 1.4}]",
             "set grid",
-            "set lmargin 7", "set rmargin 2",
+            "set lmargin 7", "set rmargin 3",
             "unset key",
         ]
         styles = [f"lw 1.5 pt {k % 13 + 1} ps 0.5 lc rgb '{COLOURS[k % len(COLOURS)]}'"
