@@ -56,7 +56,6 @@ constexpr std::size_t batch_elements = 1 << 16;
 // The pre-made arrays of one pattern and size, and their sorted forms. Made
 // once and shared by every contender, cache state and repetition.
 struct prepared {
-    std::uint32_t n = 0;
     std::size_t copies = 0;
     std::vector<std::int32_t> input;
     std::vector<std::int32_t> expected;
@@ -72,7 +71,6 @@ prepared& inputs(pattern p, std::uint32_t n)
     std::unique_ptr<prepared>& slot = made[{p, n}];
     if (!slot) {
         slot = std::make_unique<prepared>();
-        slot->n = n;
         slot->copies = std::max<std::size_t>(1, batch_elements / n);
         slot->input.resize(slot->copies * n);
         for (std::size_t k = 0; k < slot->copies; ++k) {
