@@ -208,8 +208,9 @@ std::unique_ptr<benchmark::BenchmarkReporter> make_reporter(const std::string& f
 // order, in the context, so that tables and charts keep that order.
 void register_benchmarks()
 {
+    const std::vector<contender> all = contenders();
     std::string contender_ids;
-    for (const contender& c : contenders()) {
+    for (const contender& c : all) {
         if (!contender_ids.empty()) contender_ids += ',';
         contender_ids += c.id;
     }
@@ -221,7 +222,7 @@ void register_benchmarks()
     benchmark::AddCustomContext("contenders", contender_ids);
     benchmark::AddCustomContext("patterns", pattern_names);
 
-    for (const contender& c : contenders()) {
+    for (const contender& c : all) {
         for (const pattern_info& p : all_patterns) {
             for (const test_case& tc : test_cases) {
                 const auto n = static_cast<std::uint32_t>(tc.num);

@@ -16,11 +16,6 @@ constexpr bool want_huge_pages = false;
 
 }  // namespace
 
-std::size_t sort_buffer_page_size()
-{
-    return want_huge_pages ? huge_page : 4096;
-}
-
 sort_buffer allocate_sort_buffer(std::size_t elements)
 {
     // Room for the alignment slack must fit in size_t too; a count that does

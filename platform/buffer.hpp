@@ -23,6 +23,3 @@ struct sort_buffer {
 sort_buffer allocate_sort_buffer(std::size_t elements);
 
 void release_sort_buffer(sort_buffer& buffer);
-
-// The page size the buffers ask for, in bytes: 2 MiB or 4 KiB.
-std::size_t sort_buffer_page_size();
