@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <span>
 
-#include "tables.hpp"
+#include "inputs/sizes.hpp"
 
 // One routine's line of the report: its label and the seconds per call for
 // each entry of test_cases, in table order.

@@ -1,14 +1,13 @@
-#include "sorts.hpp"
+#include "c_qsort.hpp"
 
-#include <cstdlib>
+#include "sorts.hpp"
 
 int qsort_cmp(const void* x, const void* y)
 {
-    return diff_order(*static_cast<const std::int32_t*>(x),
-                      *static_cast<const std::int32_t*>(y));
+    return sorts::qsort_cmp<std::int32_t>(x, y);
 }
 
 void c_qsort(std::int32_t* a, std::uint32_t n)
 {
-    std::qsort(a, n, sizeof *a, qsort_cmp);
+    sorts::c_qsort<std::int32_t, qsort_cmp>(a, n);
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/patterns.hpp"
+#include "inputs/patterns.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <tuple>
 #include <vector>
 
-#include "bench/patterns.hpp"
+#include "inputs/patterns.hpp"
 #include "sorts/registry.hpp"
 
 // Test names and failure messages show a routine and a pattern by name.

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/patterns.hpp"
+#include "inputs/patterns.hpp"
 #include "sorts/registry.hpp"
 
 int main(int argc, char** argv)

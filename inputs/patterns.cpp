@@ -1,4 +1,4 @@
-#include "patterns.hpp"
+#include "inputs/patterns.hpp"
 
 #include <cmath>
 #include <cstddef>

@@ -1,0 +1,131 @@
+#include "suite.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "inputs/sizes.hpp"
+
+namespace {
+
+std::size_t wrong = 0;
+
+// The pre-made inputs of a pattern and size, made once and shared by every
+// contender, cache state and repetition.
+prepared<std::int32_t>& inputs(pattern p, std::uint32_t n)
+{
+    static std::map<std::pair<pattern, std::uint32_t>, std::unique_ptr<prepared<std::int32_t>>> made;
+    auto& slot = made[{p, n}];
+    if (!slot) {
+        slot = prepare<std::int32_t>(p, n);
+    }
+    return *slot;
+}
+
+// Every call sorts fresh input. Copying the input back would cost as much as
+// sorting an ascending array, and PauseTiming per call costs more than a small
+// sort, so each batch copies its arrays outside a manually timed window, times
+// sorting them all with one pair of clock reads, and counts one iteration per
+// array: Google Benchmark divides the batch's time by the arrays in it.
+void sort_benchmark(benchmark::State& state, const sort_case& c)
+{
+    prepared<std::int32_t>& in = inputs(c.p, c.n);
+    // An untimed warm-up call, once per benchmark: a routine that allocates
+    // (glibc's qsort mallocs a buffer as large as the array from 256 elements
+    // on) touches its fresh pages here, and with the allocator pinned in
+    // main() the timed calls then reuse them, whatever ran before in this
+    // process. Repetitions skip it: at 1,000,000 elements it costs as much as
+    // the measurement.
+    static std::set<std::string> warmed;
+    if (warmed.insert(c.name).second) {
+        std::copy_n(in.input.begin(), c.n, in.work.begin());
+        c.sort(in.work.data(), c.n);
+    }
+    long faults = 0;
+    const double frequency = static_cast<double>(c.clock.frequency());
+    while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(in.copies))) {
+        const batch_timing t = time_batch(in, c.sort, c.cold, c.clock);
+        faults += t.faults;
+        state.SetIterationTime(static_cast<double>(t.ticks) / frequency);
+        if (!batch_sorted(in)) {
+            std::fprintf(stderr, "WRONG RESULT: %s did not sort like std::sort\n", c.name.c_str());
+            ++wrong;
+            state.SkipWithError("wrong result: not sorted like std::sort");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(c.n));
+    state.counters["faults_per_call"] =
+        benchmark::Counter(static_cast<double>(faults), benchmark::Counter::kAvgIterations);
+}
+
+void skipped_benchmark(benchmark::State& state, std::uint32_t cap)
+{
+    const std::string why = "skipped: quadratic on this pattern, run up to " + std::to_string(cap) +
+                            " elements only";
+    state.SkipWithError(why.c_str());
+    for (auto _ : state) {
+    }
+}
+
+benchmark::internal::Benchmark* with_statistics(benchmark::internal::Benchmark* b)
+{
+    b->UseManualTime();
+    b->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); });
+    return b;
+}
+
+}  // namespace
+
+std::uint32_t size_cap(const contender& c, const pattern_info& p)
+{
+    return (c.traits & p.quadratic_for) != 0 ? quadratic_cap : UINT32_MAX;
+}
+
+benchmark::internal::Benchmark* register_sort_case(const sort_case& c)
+{
+    return with_statistics(benchmark::RegisterBenchmark(c.name.c_str(), sort_benchmark, c));
+}
+
+void register_suite()
+{
+    const std::vector<contender> all = contenders();
+    std::string contender_ids;
+    for (const contender& c : all) {
+        if (!contender_ids.empty()) contender_ids += ',';
+        contender_ids += c.id;
+    }
+    std::string pattern_names;
+    for (const pattern_info& p : all_patterns) {
+        if (!pattern_names.empty()) pattern_names += ',';
+        pattern_names += p.name;
+    }
+    benchmark::AddCustomContext("contenders", contender_ids);
+    benchmark::AddCustomContext("patterns", pattern_names);
+
+    for (const contender& c : all) {
+        for (const pattern_info& p : all_patterns) {
+            for (const test_case& tc : test_cases) {
+                const auto n = static_cast<std::uint32_t>(tc.num);
+                for (const bool cold : {false, true}) {
+                    const std::string name = c.id + "/" + std::string(p.name) + "/" + std::to_string(n) +
+                                             (cold ? "/cold" : "");
+                    const std::uint32_t cap = size_cap(c, p);
+                    if (n > cap) {
+                        with_statistics(benchmark::RegisterBenchmark(name.c_str(), skipped_benchmark, cap));
+                    } else {
+                        register_sort_case({name, c.routine, p.p, n, cold});
+                    }
+                }
+            }
+        }
+    }
+}
+
+std::size_t wrong_results()
+{
+    return wrong;
+}

@@ -1,0 +1,69 @@
+// Exact operation counts from the routines' own code: an element type whose
+// comparisons and copies count themselves, and the comparison and tally the
+// qsort-style routines take. Counts go to one process-wide record per
+// thread; counting is for single-threaded sorts, and nothing here is timed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sorts/order.hpp"
+
+namespace sorts {
+
+struct op_counts {
+    std::uint64_t comparisons = 0;
+    std::uint64_t moves = 0;
+};
+
+inline thread_local op_counts tally_now;
+
+// A T that counts: every operator< is one comparison, every copy or move
+// (construction or assignment) one move, so std::swap counts three.
+template <class T>
+class counted {
+public:
+    counted() = default;
+    explicit counted(const T& v) : value_(v) {}
+    counted(const counted& o) : value_(o.value_) { ++tally_now.moves; }
+    counted& operator=(const counted& o)
+    {
+        value_ = o.value_;
+        ++tally_now.moves;
+        return *this;
+    }
+    friend bool operator<(const counted& x, const counted& y)
+    {
+        ++tally_now.comparisons;
+        return x.value_ < y.value_;
+    }
+    const T& value() const { return value_; }
+
+private:
+    T value_{};
+};
+
+// A three-way comparison that counts its calls, one comparison each, as a
+// qsort() callback is counted.
+template <class T>
+struct counting_three_way {
+    int operator()(const T& x, const T& y) const
+    {
+        ++tally_now.comparisons;
+        return three_way<natural_order<T>>{}(x, y);
+    }
+};
+
+struct counting_tally {
+    void moved(std::size_t k) const { tally_now.moves += k; }
+};
+
+// A qsort() comparison function that counts its calls.
+template <class T>
+int counting_qsort_cmp(const void* x, const void* y)
+{
+    ++tally_now.comparisons;
+    return three_way<natural_order<T>>{}(*static_cast<const T*>(x), *static_cast<const T*>(y));
+}
+
+}  // namespace sorts
