@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "sorts/order.hpp"
 
@@ -64,6 +65,21 @@ int counting_qsort_cmp(const void* x, const void* y)
 {
     ++tally_now.comparisons;
     return three_way<natural_order<T>>{}(*static_cast<const T*>(x), *static_cast<const T*>(y));
+}
+
+// Sorts `a` with the counting form of `sort`, a generic sort of counted<T>
+// elements through their operator<, and returns what it did.
+template <class T, class Sort>
+op_counts count_through_elements(T* a, std::uint32_t n, Sort sort)
+{
+    std::vector<counted<T>> wrapped;
+    wrapped.reserve(n);
+    for (std::uint32_t i = 0; i < n; ++i) wrapped.emplace_back(a[i]);
+    tally_now = {};
+    sort(wrapped.data(), n);
+    const op_counts seen = tally_now;
+    for (std::uint32_t i = 0; i < n; ++i) a[i] = wrapped[i].value();
+    return seen;
 }
 
 }  // namespace sorts

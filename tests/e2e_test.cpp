@@ -31,7 +31,7 @@ std::string slurp(const std::string& path)
 }
 
 // Where the child's standard output goes.
-enum class stdout_to { file, dev_full, closed };
+enum class stdout_to { file, dev_full, closed, same_file_as_stderr };
 
 // Runs sortbench with `args`; a nonzero `address_space` limits the child's
 // address space (RLIMIT_AS) to that many bytes.
@@ -49,6 +49,9 @@ outcome run_sortbench(std::vector<std::string> args, rlim_t address_space = 0,
         }
         if (target == stdout_to::closed) {
             close(STDOUT_FILENO);
+        }
+        if (target == stdout_to::same_file_as_stderr && dup2(STDOUT_FILENO, STDERR_FILENO) < 0) {
+            _exit(126);
         }
         if (address_space != 0) {
             const rlimit limit{address_space, address_space};
@@ -173,14 +176,15 @@ TEST(EndToEnd, FullRunWritesHeadingReportAndExitsZero)
     expect_report(run.out);
 }
 
+constexpr int sizes[][2] = {{10, 1000000}, {20, 500000}, {30, 333330}, {40, 250000},
+                            {50, 200000},  {64, 156200}, {100, 100000}, {128, 78100},
+                            {256, 39000},  {512, 19500}, {1024, 9800},  {10000, 1000},
+                            {100000, 100}, {1000000, 10}};
+
 TEST(EndToEnd, VerboseRunWritesProgressAndStartEndLines)
 {
     const outcome run = run_sortbench({"-v"});
     EXPECT_EQ(run.status, 0);
-    const int sizes[][2] = {{10, 1000000}, {20, 500000}, {30, 333330}, {40, 250000},
-                            {50, 200000},  {64, 156200}, {100, 100000}, {128, 78100},
-                            {256, 39000},  {512, 19500}, {1024, 9800},  {10000, 1000},
-                            {100000, 100}, {1000000, 10}};
     std::string err = heading;
     for (const auto& s : sizes) err += progress_line(s[0], s[1]);
     EXPECT_EQ(run.err, err);
@@ -197,6 +201,28 @@ TEST(EndToEnd, VerboseRunWritesProgressAndStartEndLines)
     }
     std::string rest(std::istreambuf_iterator<char>(lines), {});
     expect_report(rest);
+}
+
+// `sortbench -v >log 2>&1`: each size's progress line comes before the start
+// and end lines of that size, and after those of the size before.
+TEST(EndToEnd, VerboseLinesInterleaveInOrderInOneFile)
+{
+    const outcome run = run_sortbench({"-v"}, 0, stdout_to::same_file_as_stderr);
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.out.substr(0, heading.size()), heading);
+    std::istringstream lines(run.out.substr(heading.size()));
+    std::string line;
+    for (const auto& s : sizes) {
+        ASSERT_TRUE(std::getline(lines, line));
+        ASSERT_EQ(line + "\n", progress_line(s[0], s[1]));
+        for (const routine_info& r : routines) {
+            ASSERT_TRUE(std::getline(lines, line));
+            ASSERT_EQ(line, std::string(r.label) + " : start");
+            ASSERT_TRUE(std::getline(lines, line));
+            ASSERT_TRUE(is_end_line(line, r.label)) << line;
+        }
+    }
+    expect_report(std::string(std::istreambuf_iterator<char>(lines), {}));
 }
 
 }  // namespace

@@ -96,4 +96,30 @@ TEST(Patterns, NewerShapesHaveTheirStructure)
     EXPECT_EQ(killer, identity);
 }
 
+// What defines the killer: at every split that a middle-element quicksort
+// with a Hoare partition makes (pivot a[n / 2], scans that stop at values
+// equal to it, ranges above 32 elements), the pivot is the smallest value
+// left, so the split peels off one element.
+TEST(Patterns, KillerMakesEveryMiddlePivotTheSmallest)
+{
+    for (const std::size_t size : {33u, 100u, 1000u, 4097u}) {
+        SCOPED_TRACE(size);
+        std::vector<std::int32_t> v = make(pattern::middle_pivot_killer, size);
+        std::int32_t* a = v.data();
+        for (std::size_t n = size; n > 32; ++a, --n) {
+            const std::int32_t p = a[n / 2];
+            ASSERT_EQ(p, *std::min_element(a, a + n)) << "range of " << n;
+            std::size_t i = 0, j = n - 1;
+            for (;;) {
+                while (a[i] < p) ++i;
+                while (a[j] > p) --j;
+                if (i >= j) break;
+                std::swap(a[i], a[j]);
+                ++i;
+            }
+            ASSERT_EQ(i, 1u) << "range of " << n;
+        }
+    }
+}
+
 }  // namespace

@@ -40,6 +40,28 @@ def count(probe: Path, routine: str, pattern: str, size: int) -> int:
     raise ToolError(f"{routine} {pattern}/{size}: no total in callgrind's output")
 
 
+def compare(baseline: dict, counts: dict, tolerance: float = TOLERANCE):
+    """Lines of a table of each case's baseline and count, and how many cases
+    moved by more than `tolerance`, appeared or went missing."""
+    lines = [f"{'case':<32} {'baseline':>13} {'now':>13} {'change':>8}"]
+    moved = 0
+    for case, now in counts.items():
+        was = baseline.get(case)
+        if was is None:
+            lines.append(f"{case:<32} {'-':>13} {now:>13,} {'new':>8}")
+            moved += 1
+            continue
+        change = (now - was) / was
+        flag = "  MOVED" if abs(change) > tolerance else ""
+        moved += bool(flag)
+        lines.append(f"{case:<32} {was:>13,} {now:>13,} {change:>+8.2%}{flag}")
+    for case in baseline.keys() - counts.keys():
+        lines.append(f"{case:<32} {baseline[case]:>13,} {'gone':>13}")
+        moved += 1
+    lines.append(f"{len(counts) - moved} passed, {moved} failed")
+    return lines, moved
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
@@ -63,22 +85,8 @@ def main():
         baseline = json.loads(BASELINE.read_text())
     except FileNotFoundError:
         raise ToolError(f"{BASELINE} is missing: make one with tools/instructions.py --update") from None
-    moved = 0
-    print(f"{'case':<32} {'baseline':>13} {'now':>13} {'change':>8}")
-    for case, now in counts.items():
-        was = baseline.get(case)
-        if was is None:
-            print(f"{case:<32} {'-':>13} {now:>13,} {'new':>8}")
-            moved += 1
-            continue
-        change = (now - was) / was
-        flag = "  MOVED" if abs(change) > TOLERANCE else ""
-        moved += bool(flag)
-        print(f"{case:<32} {was:>13,} {now:>13,} {change:>+8.2%}{flag}")
-    for case in baseline.keys() - counts.keys():
-        print(f"{case:<32} {baseline[case]:>13,} {'gone':>13}")
-        moved += 1
-    print(f"{len(counts) - moved} passed, {moved} failed")
+    lines, moved = compare(baseline, counts)
+    print("\n".join(lines))
     if moved:
         print("If the change is intended, refresh the baseline: tools/instructions.py --update", file=sys.stderr)
         sys.exit(1)
