@@ -2,43 +2,146 @@
 
 #include <algorithm>
 #include <boost/sort/pdqsort/pdqsort.hpp>
+#include <boost/sort/spreadsort/float_sort.hpp>
 #include <boost/sort/spreadsort/integer_sort.hpp>
+#include <boost/sort/spreadsort/string_sort.hpp>
+#include <cstddef>
+#include <string_view>
+#include <type_traits>
 #include <hwy/contrib/sort/vqsort.h>
 #include <hwy/targets.h>
 
+#include "sorts/c_qsort.hpp"
+#include "sorts/comb_sort.hpp"
+#include "sorts/ex_quick_sort.hpp"
+#include "sorts/my_qsort.hpp"
+#include "sorts/shell_sort.hpp"
+
 namespace {
 
-void std_sort(std::int32_t* a, std::uint32_t n)
-{
-    std::sort(a, a + n);
-}
+using sorts::counted;
+using sorts::op_counts;
 
-void std_stable_sort(std::int32_t* a, std::uint32_t n)
-{
-    std::stable_sort(a, a + n);
-}
+// Each contender is a type with a static sort<T>, a takes<T> that says which
+// element types it can sort, and, where it compares elements, a count<T>.
 
-void pdqsort(std::int32_t* a, std::uint32_t n)
-{
-    boost::sort::pdqsort(a, a + n);
-}
+// Sorts that compare through operator< count with the same code run on
+// counted<T> elements.
+template <class Self>
+struct compares_elements {
+    template <class T>
+    static constexpr bool takes = true;
+
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n)
+    {
+        return sorts::count_through_elements(a, n, [](counted<T>* b, std::uint32_t m) { Self::sort(b, m); });
+    }
+};
+
+struct shell : compares_elements<shell> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { sorts::shell_sort(a, n); }
+};
+
+struct comb : compares_elements<comb> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { sorts::comb_sort(a, n); }
+};
+
+struct ex_quick : compares_elements<ex_quick> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { sorts::ex_quick_sort(a, n); }
+};
+
+struct c_qsort {
+    template <class T>
+    static constexpr bool takes = true;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { sorts::c_qsort(a, n); }
+
+    // qsort's moves happen inside the C library, where nothing counts them.
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n)
+    {
+        sorts::tally_now = {};
+        sorts::c_qsort<T, sorts::counting_qsort_cmp<T>>(a, n);
+        return {sorts::tally_now.comparisons, not_counted};
+    }
+};
+
+struct my_qsort {
+    template <class T>
+    static constexpr bool takes = true;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { sorts::quick_sort_sub(a, n); }
+
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n)
+    {
+        sorts::tally_now = {};
+        sorts::quick_sort_sub(a, n, sorts::counting_three_way<T>{}, sorts::counting_tally{});
+        return sorts::tally_now;
+    }
+};
+
+struct std_sort : compares_elements<std_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { std::sort(a, a + n); }
+};
+
+struct std_stable_sort : compares_elements<std_stable_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { std::stable_sort(a, a + n); }
+};
+
+struct pdqsort : compares_elements<pdqsort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { boost::sort::pdqsort(a, a + n); }
+};
 
 // Boost's default shift subtracts the smallest value from the largest in
-// int, which overflows (undefined behaviour, caught by the sanitizers) when
-// the values span more than 2^31, as the random pattern's do. Mapped to
-// unsigned with the sign bit flipped, the values keep their order and that
-// subtraction is unsigned; the elements themselves are compared as they are.
+// the signed type, which overflows (undefined behaviour, caught by the
+// sanitizers) when the values span more than half the type's range, as the
+// random pattern's do. Mapped to unsigned with the sign bit flipped, the
+// values keep their order and that subtraction is unsigned; the elements
+// themselves are compared as they are.
 struct unsigned_shift {
     std::uint32_t operator()(std::int32_t x, unsigned offset) const
     {
         return (static_cast<std::uint32_t>(x) ^ 0x80000000u) >> offset;
     }
+    std::uint64_t operator()(std::int64_t x, unsigned offset) const
+    {
+        return (static_cast<std::uint64_t>(x) ^ 0x8000000000000000u) >> offset;
+    }
+    std::uint64_t operator()(const kv16& x, unsigned offset) const { return x.key >> offset; }
 };
 
-void spreadsort(std::int32_t* a, std::uint32_t n)
-{
-    boost::sort::spreadsort::integer_sort(a, a + n, unsigned_shift{});
-}
+// A radix sort with comparison-sorted small buckets: its radix passes make
+// no comparisons, so it has no count. Each type through its own entry point:
+// integer_sort (on the key for kv16), float_sort, string_sort.
+struct spreadsort {
+    template <class T>
+    static constexpr bool takes = true;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        namespace ss = boost::sort::spreadsort;
+        if constexpr (std::is_same_v<T, double>) {
+            ss::float_sort(a, a + n);
+        } else if constexpr (std::is_same_v<T, text>) {
+            ss::string_sort(
+                a, a + n, [](text s, std::size_t i) { return static_cast<unsigned char>(s[i]); },
+                [](text s) { return s.size(); }, std::less<text>());
+        } else {
+            ss::integer_sort(a, a + n, unsigned_shift{}, std::less<T>());
+        }
+    }
+};
 
 // The sorter holds vqsort's scratch space, so that no call allocates.
 const hwy::Sorter& sorter()
@@ -47,9 +150,62 @@ const hwy::Sorter& sorter()
     return instance;
 }
 
-void vqsort(std::int32_t* a, std::uint32_t n)
+static_assert(sizeof(kv16) == sizeof(hwy::K64V64) && alignof(kv16) == alignof(hwy::K64V64) &&
+                  offsetof(kv16, value) == offsetof(hwy::K64V64, value) &&
+                  offsetof(kv16, key) == offsetof(hwy::K64V64, key),
+              "kv16 must be laid out as hwy::K64V64");
+
+// Vectorised quicksort: keys and 64-bit key/value pairs, not strings.
+struct vqsort {
+    template <class T>
+    static constexpr bool takes = !std::is_same_v<T, text>;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        if constexpr (std::is_same_v<T, kv16>) {
+            sorter()(reinterpret_cast<hwy::K64V64*>(a), n, hwy::SortAscending());
+        } else {
+            sorter()(a, n, hwy::SortAscending());
+        }
+    }
+};
+
+template <class C, class T>
+typed_sort<T> typed_for()
 {
-    sorter()(a, n, hwy::SortAscending());
+    typed_sort<T> t;
+    if constexpr (C::template takes<T>) {
+        t.sort = &C::template sort<T>;
+        if constexpr (requires { &C::template count<T>; }) {
+            t.count = &C::template count<T>;
+        }
+    }
+    return t;
+}
+
+template <class C>
+contender make(std::string id, unsigned traits = 0)
+{
+    return {std::move(id), traits,
+            {typed_for<C, std::int32_t>(), typed_for<C, std::int64_t>(), typed_for<C, double>(),
+             typed_for<C, kv16>(), typed_for<C, text>()}};
+}
+
+// The generic form of each routine of the registry, by id; a routine
+// without one runs on int32 alone.
+contender classic(const routine_info& r)
+{
+    const std::string_view id = r.id;
+    contender c = id == "shell_sort"    ? make<shell>(r.id, r.traits)
+                  : id == "comb_sort"     ? make<comb>(r.id, r.traits)
+                  : id == "ex_quick_sort" ? make<ex_quick>(r.id, r.traits)
+                  : id == "c_qsort"       ? make<c_qsort>(r.id, r.traits)
+                  : id == "my_QSORT"      ? make<my_qsort>(r.id, r.traits)
+                                          : contender{r.id, r.traits, {}};
+    // On int32 the suite times the very functions sortbench calls.
+    std::get<typed_sort<std::int32_t>>(c.typed).sort = r.sort;
+    return c;
 }
 
 }  // namespace
@@ -58,13 +214,13 @@ std::vector<contender> contenders()
 {
     std::vector<contender> all;
     for (const routine_info& r : routines) {
-        all.push_back({r.id, r.sort, r.traits});
+        all.push_back(classic(r));
     }
-    all.push_back({"std_sort", std_sort, 0});
-    all.push_back({"std_stable_sort", std_stable_sort, 0});
-    all.push_back({"pdqsort", pdqsort, 0});
-    all.push_back({"spreadsort", spreadsort, 0});
-    all.push_back({"vqsort", vqsort, 0});
+    all.push_back(make<std_sort>("std_sort"));
+    all.push_back(make<std_stable_sort>("std_stable_sort"));
+    all.push_back(make<pdqsort>("pdqsort"));
+    all.push_back(make<spreadsort>("spreadsort"));
+    all.push_back(make<vqsort>("vqsort"));
     return all;
 }
 

@@ -1,17 +1,44 @@
 // What the companion suite times: the registry's routines, then the standard
-// library's sorts and the state of the art as anchors, all in the sort_func
-// shape.
+// library's sorts and the state of the art as anchors. Each contender has a
+// sort for every element type it can take, and, where it compares elements,
+// a counting form of the same code.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "bench/batch.hpp"
+#include "inputs/elements.hpp"
+#include "sorts/counting.hpp"
 #include "sorts/registry.hpp"
+
+// Sorts a[0 .. n-1] and returns the comparisons and moves it made; a count
+// the contender cannot give is not_counted.
+template <class T>
+using count_fn = sorts::op_counts(T* a, std::uint32_t n);
+
+inline constexpr std::uint64_t not_counted = UINT64_MAX;
+
+template <class T>
+struct typed_sort {
+    sort_fn<T>* sort = nullptr;    // null: the contender cannot take T
+    count_fn<T>* count = nullptr;  // null: no comparisons to count (a radix or vector sort)
+};
 
 struct contender {
     std::string id;
-    sort_func* routine;
-    unsigned traits;  // routine_trait bits
+    unsigned traits = 0;  // routine_trait bits
+    std::tuple<typed_sort<std::int32_t>, typed_sort<std::int64_t>, typed_sort<double>, typed_sort<kv16>,
+               typed_sort<text>>
+        typed;
+
+    template <class T>
+    const typed_sort<T>& of() const
+    {
+        return std::get<typed_sort<T>>(typed);
+    }
 };
 
 std::vector<contender> contenders();

@@ -1,8 +1,9 @@
 // sortbench-patterns: the routines of the registry beside the standard
-// library and the state of the art, on input patterns and the benchmark's
-// fourteen sizes, on Google Benchmark. Names read routine/pattern/size for
-// arrays that sit in the cache (warm) and routine/pattern/size/cold for
-// arrays that come from memory.
+// library and the state of the art, on input patterns, element types and the
+// benchmark's fourteen sizes, on Google Benchmark. Names read
+// routine/pattern/size[/type] for arrays that sit in the cache (warm) and
+// routine/pattern/size[/type]/cold for arrays that come from memory; int32
+// has no type in its names.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -33,6 +34,27 @@ std::string flag_value(const std::vector<char*>& args, const std::string& name, 
         }
     }
     return value;
+}
+
+// Removes every --name and --name=value from the arguments and returns their
+// values in order ("" for a bare --name): the suite's own flags, which
+// Google Benchmark would reject.
+std::vector<std::string> take_flag(std::vector<char*>& args, const std::string& name)
+{
+    std::vector<std::string> values;
+    const std::string bare = "--" + name;
+    std::erase_if(args, [&](const char* a) {
+        if (bare == a) {
+            values.emplace_back();
+            return true;
+        }
+        if (std::strncmp(a, (bare + "=").c_str(), bare.size() + 1) == 0) {
+            values.emplace_back(a + bare.size() + 1);
+            return true;
+        }
+        return false;
+    });
+    return values;
 }
 
 // A reporter for the console or JSON format that flags noisy figures; null
@@ -80,6 +102,15 @@ int main(int argc, char** argv)
                             const_cast<char*>("--benchmark_display_aggregates_only=true")};
     args.insert(args.end(), argv + 1, argv + argc);
 
+    // --full_grid: every element type on every pattern, size and cache state,
+    // not only int32's.
+    const std::vector<std::string> full = take_flag(args, "full_grid");
+    const bool full_grid = !full.empty() && (full.back().empty() || full.back() == "true");
+    if (!full.empty() && !full_grid && full.back() != "false") {
+        std::fprintf(stderr, "sortbench-patterns: --full_grid takes true or false, not '%s'\n", full.back().c_str());
+        return 1;
+    }
+
     const std::string repetitions = flag_value(args, "benchmark_repetitions", "3");
     char* end = nullptr;
     const long count = std::strtol(repetitions.c_str(), &end, 10);
@@ -102,7 +133,7 @@ int main(int argc, char** argv)
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);
     }
-    register_suite();
+    register_suite(full_grid);
 
     const char* term = std::getenv("TERM");
     const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "bench/batch.hpp"
 #include "bench/contenders.hpp"
@@ -23,9 +24,10 @@ inline constexpr std::uint32_t quadratic_cap = 10000;
 std::uint32_t size_cap(const contender& c, const pattern_info& p);
 
 // What one benchmark sorts, with what, and by which clock.
+template <class T>
 struct sort_case {
     std::string name;  // as registered; warm-up and error messages use it
-    sort_func* sort = nullptr;
+    sort_fn<T>* sort = nullptr;
     pattern p = pattern::ascending;
     std::uint32_t n = 0;
     bool cold = false;
@@ -34,11 +36,24 @@ struct sort_case {
 
 // Registers the benchmark of one case, timed by manual time with the min
 // statistic beside Google Benchmark's own aggregates.
-benchmark::internal::Benchmark* register_sort_case(const sort_case& c);
+template <class T>
+benchmark::internal::Benchmark* register_sort_case(const sort_case<T>& c);
 
-// Registers every contender on every pattern and size, warm and cold, and
-// names the contenders and patterns in the context, in their order.
-void register_suite();
+// The benchmark's name: contender/pattern/size, then the element type unless
+// it is int32, then "cold" for arrays that come from memory.
+std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
+                           std::string_view type, bool cold);
+
+// Whether the default run includes this case. int32 runs everything; the
+// other types run the patterns and sizes that tell the types apart
+// (random, ascending, descending, few_distinct and zipf at 100, 10,000 and
+// 1,000,000 elements), warm, so that a full run stays near ten minutes.
+bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+
+// Registers every contender on every type it takes, pattern and size, warm
+// and cold (with `full_grid` false, only the default run's cases), and names
+// the contenders, patterns and types in the context, in their order.
+void register_suite(bool full_grid);
 
 // How many benchmarks found an array that did not come out as std::sort of
 // its input. Any makes the run fail.

@@ -1,5 +1,6 @@
 #include "inputs/patterns.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -129,5 +130,16 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
     case pattern::middle_pivot_killer:
         fill_middle_pivot_killer(out);
         break;
+    }
+}
+
+void place_both_zeros(std::span<const std::int32_t> values, std::span<double> out)
+{
+    if (values.empty()) return;
+    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    double zeros[] = {-0.0, 0.0};
+    std::size_t placed = 0;
+    for (std::size_t i = 0; i < values.size() && placed < 2; ++i) {
+        if (values[i] != *lo && values[i] != *hi) out[i] = zeros[placed++];
     }
 }

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "inputs/elements.hpp"
 
 #include "sorts/registry.hpp"
 
@@ -57,3 +61,27 @@ std::string_view pattern_name(pattern p);
 // size and the seed (std::mt19937 drawn raw, no library distributions), so a
 // failing case can be replayed anywhere.
 void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed);
+
+// Puts -0.0 and +0.0 into the first two places of `out` whose values are not
+// the smallest or largest of `values`, when there are such places.
+void place_both_zeros(std::span<const std::int32_t> values, std::span<double> out);
+
+// Fills `out` with the pattern in element type T: the 32-bit pattern, each
+// value mapped to T in order (see inputs/elements.hpp). Doubles of the random
+// pattern hold both zeros too, beside the extremes.
+template <class T>
+void fill_elements(pattern p, std::span<T> out, std::uint32_t seed)
+{
+    if constexpr (std::is_same_v<T, std::int32_t>) {
+        fill_pattern(p, out, seed);
+    } else {
+        std::vector<std::int32_t> values(out.size());
+        fill_pattern(p, values, seed);
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            out[i] = element_traits<T>::from(values[i], i);
+        }
+        if constexpr (std::is_same_v<T, double>) {
+            if (p == pattern::random) place_both_zeros(values, out);
+        }
+    }
+}

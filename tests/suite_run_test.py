@@ -68,11 +68,12 @@ class Measurement(unittest.TestCase):
         self.assertIsNotNone(start, "no copy_cold in the binary")
         body = disassembly[start.end():disassembly.find("\n\n", start.end())]
         self.assertIn("movnt", body)
+        self.assertRegex(disassembly, r"call +[0-9a-f]+ <copy_cold\(", "copy_cold is never called")
 
 
 class Caps(unittest.TestCase):
     def test_every_capped_case_says_so(self):
-        alternatives = "|".join(f"^{c}/({'|'.join(patterns)})/(100000|1000000)/"
+        alternatives = "|".join(f"^{c}/({'|'.join(patterns)})/(100000|1000000)/(cold/)?manual_time$"
                                 for c, patterns in CAPPED.items())
         runs = run_suite(f"--benchmark_filter={alternatives}", "--benchmark_repetitions=1")
         expected = {f"{c}/{p}/{n}{cold}/manual_time" for c, patterns in CAPPED.items() for p in patterns

@@ -11,7 +11,11 @@ is judged against the spread of both sides' samples:
                    beyond every sample of the other (with 5 runs a side, a
                    Mann-Whitney U of 0: p < 0.01)
 
-Usage: tools/crosscheck.py [--runs N] [--state cold|warm] [--min-time S] [--build DIR]
+It also prints the suite's spread within a process (between the repetitions
+of one process) beside its spread across processes (between the medians of
+the runs), and sortbench's spread across its runs.
+
+Usage: tools/crosscheck.py [--runs N] [--state cold|warm] [--min-time S] [--repetitions R] [--build DIR]
 """
 
 import argparse
@@ -33,14 +37,14 @@ def sortbench_run(binary: Path, build: Path):
     return {(r, n): us for r, values in rows.items() for n, us in zip(sizes, values) if us}
 
 
-def suite_run(binary: Path, ids, state: str, min_time: float):
+def suite_run(binary: Path, ids, state: str, min_time: float, repetitions: int):
     # Google Benchmark matches the filter against the name with its
     # /manual_time suffix.
     suffix = "/cold/" if state == "cold" else "/manual_time"
     pattern = f"^({'|'.join(ids)})/ascending/[0-9]+{suffix}"
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         run = subprocess.run(
-            [str(binary), f"--benchmark_filter={pattern}", "--benchmark_repetitions=1",
+            [str(binary), f"--benchmark_filter={pattern}", f"--benchmark_repetitions={repetitions}",
              f"--benchmark_min_time={min_time}", f"--benchmark_out={out.name}", "--benchmark_out_format=json"],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if run.returncode != 0:
@@ -50,8 +54,12 @@ def suite_run(binary: Path, ids, state: str, min_time: float):
             if b.get("error_occurred") or b.get("run_type") == "aggregate":
                 continue
             routine, _, size, _ = split_name(b["run_name"])
-            figures[(routine, size)] = b["real_ns"] / 1000
+            figures.setdefault((routine, size), []).append(b["real_ns"] / 1000)
         return figures
+
+
+def cv(values):
+    return statistics.stdev(values) / statistics.mean(values) if len(values) > 1 else 0.0
 
 
 def verdict(ours, theirs):
@@ -69,6 +77,8 @@ def main():
     ap.add_argument("--runs", type=int, default=5, help="runs of each side (default 5)")
     ap.add_argument("--state", choices=["cold", "warm"], default="cold")
     ap.add_argument("--min-time", type=float, default=0.05, help="the suite's minimum time per benchmark")
+    ap.add_argument("--repetitions", type=int, default=3,
+                    help="the suite's repetitions inside each of its processes (default 3)")
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     args = ap.parse_args()
     if args.runs < 2:
@@ -78,12 +88,15 @@ def main():
     suite = executable(build, "sortbench-patterns")
     ids = [r["id"] for r in routines(build)]
 
-    ours, theirs = {}, {}
+    # theirs: the median of each suite process; within: the cv of the
+    # repetitions inside each process, to set beside the spread across them.
+    ours, theirs, within = {}, {}, {}
     for _ in range(args.runs):
         for key, us in sortbench_run(sortbench, build).items():
             ours.setdefault(key, []).append(us)
-        for key, us in suite_run(suite, ids, args.state, args.min_time).items():
-            theirs.setdefault(key, []).append(us)
+        for key, reps in suite_run(suite, ids, args.state, args.min_time, args.repetitions).items():
+            theirs.setdefault(key, []).append(statistics.median(reps))
+            within.setdefault(key, []).append(cv(reps))
 
     sizes = sorted({n for _, n in ours})
     print(f"sortbench / suite ({args.state}), medians of {args.runs} interleaved runs a side; "
@@ -109,6 +122,11 @@ def main():
     for r, n, a, b, ratio, v in details:
         print(f"  {r:<14} {n:>8}  sortbench {min(a):10.3f}..{max(a):<10.3f} suite {min(b):10.3f}..{max(b):<10.3f}"
               f" us  ratio {ratio:.2f}  {v}")
+    keys = [k for k in theirs if k[1] >= 64]
+    print(f"spread of the suite at sizes >= 64, median over cells: cv within a process "
+          f"{statistics.median(statistics.median(within[k]) for k in keys):.1%} "
+          f"({args.repetitions} repetitions), across processes {statistics.median(cv(theirs[k]) for k in keys):.1%}; "
+          f"sortbench across processes {statistics.median(cv(v) for k, v in ours.items() if k[1] >= 64):.1%}")
     total = sum(tally.values())
     print(f"summary: {total} cells at sizes >= 64: {tally['agree']} agree within 5%, "
           f"{tally['within noise']} differ within noise, {tally['DIFFER']} differ beyond noise")

@@ -1,0 +1,102 @@
+// The element types the companion suite sorts, and what the suite needs of
+// each: a name, the order the sorts use (operator<), a finer order and an
+// identity for checking results, and how a pattern's 32-bit value becomes an
+// element.
+//
+// Every type keeps the meaning of every pattern: a pattern is made as 32-bit
+// values first, then each value v is mapped to the type by a strictly
+// increasing map, so equal values stay equal and ascending input stays
+// ascending in the type's order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <tuple>
+
+// A 64-bit key with a 64-bit payload, ordered by the key alone. Laid out as
+// Highway's hwy::K64V64 (payload first, then key, 16-byte aligned), so that
+// vqsort can sort it in place.
+struct alignas(16) kv16 {
+    std::uint64_t value;
+    std::uint64_t key;
+};
+
+inline bool operator<(const kv16& x, const kv16& y)
+{
+    return x.key < y.key;
+}
+
+inline bool operator==(const kv16& x, const kv16& y)
+{
+    return x.key == y.key && x.value == y.value;
+}
+
+// Strings are std::string_views into storage that lives as long as the
+// process, as a C program sorts an array of char* into its own buffers:
+// a std::string owns its bytes and may point into itself, so it cannot be
+// moved byte by byte the way the qsort-style routines move records, while a
+// view is two words that any routine can move soundly.
+using text = std::string_view;
+
+template <class T>
+struct element_traits;
+
+// The finer order and identity below tell apart what operator< does not:
+// the payloads of equal keys. A result is
+// correct when it is ordered by operator< and, sorted again by the finer
+// order, is identical to the input sorted by it.
+template <>
+struct element_traits<std::int32_t> {
+    static constexpr std::string_view name = "int32";
+    static bool finer(std::int32_t x, std::int32_t y) { return x < y; }
+    static bool same(std::int32_t x, std::int32_t y) { return x == y; }
+    static std::int32_t from(std::int32_t v, std::size_t) { return v; }
+};
+
+template <>
+struct element_traits<std::int64_t> {
+    static constexpr std::string_view name = "int64";
+    static bool finer(std::int64_t x, std::int64_t y) { return x < y; }
+    static bool same(std::int64_t x, std::int64_t y) { return x == y; }
+    static std::int64_t from(std::int32_t v, std::size_t);
+};
+
+// The two zeros are one value to a sort: equal in the order, and equal here.
+// A sort may hand back either (Highway 1.0.3's vqsort does: it writes copies
+// of its pivot over the elements equal to it, turning -0.0 into 0.0 or the
+// other way round), and the check accepts that.
+template <>
+struct element_traits<double> {
+    static constexpr std::string_view name = "double";
+    static bool finer(double x, double y) { return x < y; }
+    static bool same(double x, double y) { return x == y; }
+    static double from(std::int32_t v, std::size_t position);
+};
+
+template <>
+struct element_traits<kv16> {
+    static constexpr std::string_view name = "kv16";
+    static bool finer(const kv16& x, const kv16& y) { return std::tie(x.key, x.value) < std::tie(y.key, y.value); }
+    static bool same(const kv16& x, const kv16& y) { return x == y; }
+    static kv16 from(std::int32_t v, std::size_t position);
+};
+
+template <>
+struct element_traits<text> {
+    static constexpr std::string_view name = "string";
+    static bool finer(text x, text y) { return x < y; }
+    static bool same(text x, text y) { return x == y; }
+    static text from(std::int32_t v, std::size_t position);
+};
+
+// Calls f(T{}) for each element type, int32 first.
+template <class F>
+void for_each_type(F&& f)
+{
+    f(std::int32_t{});
+    f(std::int64_t{});
+    f(double{});
+    f(kv16{});
+    f(text{});
+}
