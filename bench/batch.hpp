@@ -36,14 +36,15 @@ struct prepared {
     std::vector<T> work;
 };
 
-// Array k of the batch is the pattern made with seed k + 1. The expected
-// arrays are sorted by the type's finer order (see inputs/elements.hpp).
+// Array k of the batch is the pattern made with seed k + 1; `copies` arrays,
+// or as many as fill batch_bytes when it is 0. The expected arrays are sorted
+// by the type's finer order (see inputs/elements.hpp).
 template <class T>
-std::unique_ptr<prepared<T>> prepare(pattern p, std::uint32_t n)
+std::unique_ptr<prepared<T>> prepare(pattern p, std::uint32_t n, std::size_t copies = 0)
 {
     auto in = std::make_unique<prepared<T>>();
     in->n = n;
-    in->copies = std::max<std::size_t>(1, batch_bytes / sizeof(T) / std::max<std::uint32_t>(n, 1));
+    in->copies = copies != 0 ? copies : std::max<std::size_t>(1, batch_bytes / sizeof(T) / std::max<std::uint32_t>(n, 1));
     in->input.resize(in->copies * n);
     for (std::size_t k = 0; k < in->copies; ++k) {
         fill_elements(p, std::span(in->input).subspan(k * n, n), static_cast<std::uint32_t>(k + 1));

@@ -10,7 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include <cmath>
+
 #include "bench/context.hpp"
+#include "bench/counts.hpp"
 #include "bench/noise.hpp"
 #include "bench/suite.hpp"
 
@@ -276,6 +279,88 @@ TEST(SuiteCaps, CapExactlyTheKnownQuadraticCases)
         }
     }
     EXPECT_EQ(capped, golden);
+}
+
+}  // namespace
+
+namespace {
+
+// Every contender on every type it takes, in both its timed and its counting
+// form, over patterns and sizes around the cut-offs: ordered, and a
+// permutation of the input.
+TEST(SuiteContenders, SortEveryTypeTheyTake)
+{
+    for (const contender& c : contenders()) {
+        for_each_type([&]<class T>(T) {
+            const typed_sort<T>& s = c.of<T>();
+            if (s.sort == nullptr) return;
+            for (const pattern_info& p : all_patterns) {
+                for (const std::uint32_t n : {0u, 1u, 2u, 33u, 100u, 1000u}) {
+                    SCOPED_TRACE(benchmark_name(c.id, p.name, n, element_traits<T>::name, false));
+                    auto in = prepare<T>(p.p, n, 3);
+                    time_batch(*in, s.sort, false, monotonic_ticks);
+                    EXPECT_TRUE(batch_sorted(*in)) << "timed form";
+                    if (s.count == nullptr) continue;
+                    std::copy(in->input.begin(), in->input.end(), in->work.begin());
+                    for (std::size_t k = 0; k < in->copies; ++k) s.count(in->work.data() + k * n, n);
+                    EXPECT_TRUE(batch_sorted(*in)) << "counting form";
+                }
+            }
+        });
+    }
+}
+
+// Counted, the middle-element quicksorts are quadratic on the killer and
+// pdqsort is not; and the counts of a sort are the same every time.
+TEST(SuiteContenders, CountTheKillerAsItIs)
+{
+    constexpr std::uint32_t n = 10000;
+    std::map<std::string, std::uint64_t> comparisons;
+    for (const contender& c : contenders()) {
+        if (c.id != "ex_quick_sort" && c.id != "my_QSORT" && c.id != "pdqsort") continue;
+        for (int run = 0; run < 2; ++run) {
+            std::vector<std::int32_t> a(n);
+            fill_pattern(pattern::middle_pivot_killer, a, 1);
+            const std::uint64_t seen = c.of<std::int32_t>().count(a.data(), n).comparisons;
+            if (run == 1) EXPECT_EQ(seen, comparisons[c.id]) << c.id;
+            comparisons[c.id] = seen;
+        }
+    }
+    EXPECT_GE(comparisons["ex_quick_sort"], std::uint64_t{n} * n / 4);
+    EXPECT_GE(comparisons["my_QSORT"], std::uint64_t{n} * n / 4);
+    EXPECT_LE(comparisons["pdqsort"], 2 * n * std::log2(n));
+}
+
+// Stability as measured, not assumed: equal keys keep their input order in
+// std::stable_sort (and in glibc's qsort, a merge sort), not in the others.
+TEST(SuiteContenders, StabilityAsFound)
+{
+    for (const contender& c : contenders()) {
+        const bool stable = !first_instability(c).has_value();
+        EXPECT_EQ(stable, c.id == "std_stable_sort" || c.id == "c_qsort") << c.id;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// kv16 results are checked by key order and the multiset of records: equal
+// keys may come in any order, but a lost or altered payload is wrong.
+TEST(SuiteBatch, ChecksRecordsByKeyOrderAndPermutation)
+{
+    auto in = prepare<kv16>(pattern::distinct_2, 50, 2);
+    std::copy(in->input.begin(), in->input.end(), in->work.begin());
+    for (std::size_t k = 0; k < 2; ++k) {
+        std::sort(in->work.begin() + k * 50, in->work.begin() + (k + 1) * 50,
+                  [](const kv16& x, const kv16& y) { return x.key < y.key || (x.key == y.key && x.value > y.value); });
+    }
+    EXPECT_TRUE(batch_sorted(*in)) << "equal keys in reverse input order are still sorted";
+    in->work[70].value += 1000;
+    EXPECT_FALSE(batch_sorted(*in)) << "an altered payload";
+    in->work[70].value -= 1000;
+    std::swap(in->work[10], in->work[40]);
+    EXPECT_FALSE(batch_sorted(*in)) << "keys out of order";
 }
 
 }  // namespace

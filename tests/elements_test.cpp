@@ -1,0 +1,104 @@
+// The element types and the pattern measures: each pattern keeps its shape
+// on every type, and each pattern has the disorder that defines it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "inputs/disorder.hpp"
+#include "inputs/patterns.hpp"
+
+namespace {
+
+template <class T>
+std::vector<T> made(pattern p, std::size_t n, std::uint32_t seed = 1)
+{
+    std::vector<T> v(n);
+    fill_elements(p, std::span(v), seed);
+    return v;
+}
+
+// The measures of every pattern at 10,000 elements, as they define it.
+TEST(Disorder, EachPatternHasItsGoldenMeasures)
+{
+    struct row {
+        pattern p;
+        double inverted;
+        std::uint64_t runs, distinct;
+    };
+    const row golden[] = {
+        {pattern::ascending, 0.0, 1, 10000},          {pattern::descending, 1.0, 10000, 10000},
+        {pattern::random, 0.4996, 4954, 10000},       {pattern::few_distinct, 0.4351, 4373, 8},
+        {pattern::all_equal, 0.0, 1, 1},              {pattern::organ_pipe, 0.4999, 5000, 5000},
+        {pattern::sawtooth, 0.4372, 8, 1250},         {pattern::distinct_2, 0.2469, 2483, 2},
+        {pattern::distinct_16, 0.4668, 4737, 16},     {pattern::distinct_256, 0.4999, 4977, 256},
+        {pattern::random_tail, 0.0841, 514, 9085},    {pattern::push_front, 0.0002, 2, 10000},
+        {pattern::zipf, 0.4942, 4907, 2933},          {pattern::middle_pivot_killer, 0.3334, 2501, 10000},
+    };
+    ASSERT_EQ(std::size(golden), all_patterns.size());
+    for (const row& r : golden) {
+        SCOPED_TRACE(std::string(pattern_name(r.p)));
+        const disorder d = measure_disorder<std::int32_t>(made<std::int32_t>(r.p, 10000));
+        EXPECT_NEAR(d.inverted_fraction, r.inverted, 5e-5);
+        EXPECT_EQ(d.ascending_runs, r.runs);
+        EXPECT_EQ(d.distinct, r.distinct);
+    }
+    // Hand-checked: 3 1 2 has two inverted pairs of three, runs [3] [1 2].
+    const std::vector<int> small{3, 1, 2};
+    const disorder d = measure_disorder<int>(small);
+    EXPECT_DOUBLE_EQ(d.inverted_fraction, 2.0 / 3);
+    EXPECT_EQ(d.ascending_runs, 2u);
+    EXPECT_EQ(d.distinct, 3u);
+}
+
+// Each type maps the 32-bit pattern by a strictly increasing map, so every
+// measure of disorder is the same on every type.
+TEST(Elements, EveryTypeKeepsEveryPatternsShape)
+{
+    for (const pattern_info& p : all_patterns) {
+        SCOPED_TRACE(std::string(p.name));
+        const disorder want = measure_disorder<std::int32_t>(made<std::int32_t>(p.p, 3000, 7));
+        for_each_type([&]<class T>(T) {
+            SCOPED_TRACE(std::string(element_traits<T>::name));
+            const disorder got = measure_disorder<T>(made<T>(p.p, 3000, 7));
+            // Doubles of the random pattern hold two zeros in place of two values.
+            if (std::is_same_v<T, double> && p.p == pattern::random) {
+                EXPECT_NEAR(got.inverted_fraction, want.inverted_fraction, 1e-3);
+                EXPECT_EQ(got.distinct, want.distinct - 1);
+            } else {
+                EXPECT_EQ(got.inverted_fraction, want.inverted_fraction);
+                EXPECT_EQ(got.ascending_runs, want.ascending_runs);
+                EXPECT_EQ(got.distinct, want.distinct);
+            }
+        });
+    }
+}
+
+TEST(Elements, RandomCoversEachTypesRange)
+{
+    const auto wide = made<std::int64_t>(pattern::random, 1000);
+    EXPECT_LT(*std::min_element(wide.begin(), wide.end()), std::numeric_limits<std::int64_t>::min() / 2);
+    EXPECT_GT(*std::max_element(wide.begin(), wide.end()), std::numeric_limits<std::int64_t>::max() / 2);
+
+    const auto real = made<double>(pattern::random, 1000);
+    EXPECT_LT(*std::min_element(real.begin(), real.end()), -1e300);
+    EXPECT_GT(*std::max_element(real.begin(), real.end()), 1e300);
+    EXPECT_EQ(std::count_if(real.begin(), real.end(), [](double x) { return x == 0 && std::signbit(x); }), 1);
+    EXPECT_EQ(std::count_if(real.begin(), real.end(), [](double x) { return x == 0 && !std::signbit(x); }), 1);
+    EXPECT_TRUE(std::none_of(real.begin(), real.end(), [](double x) { return std::isnan(x) || std::isinf(x); }));
+
+    const auto pairs = made<kv16>(pattern::few_distinct, 100);
+    for (std::size_t i = 0; i < pairs.size(); ++i) EXPECT_EQ(pairs[i].value, i);  // the input position
+
+    const auto words = made<text>(pattern::random, 1000);
+    const auto [shortest, longest] = std::minmax_element(
+        words.begin(), words.end(), [](text x, text y) { return x.size() < y.size(); });
+    EXPECT_LE(shortest->size(), 14u);
+    EXPECT_GE(longest->size(), 25u);
+}
+
+}  // namespace
