@@ -19,8 +19,7 @@ void count_type(const std::vector<contender>& all, bool full_grid,
         const typed_sort<T>& s = c.of<T>();
         if (s.sort == nullptr) continue;
         for (const pattern_info& p : all_patterns) {
-            for (const test_case& tc : test_cases) {
-                const auto n = static_cast<std::uint32_t>(tc.num);
+            for (const std::uint32_t n : suite_sizes) {
                 if (n > size_cap(c, p) || !in_default_run(type, p.p, n, false) && !full_grid) continue;
                 if (!wanted(benchmark_name(c.id, p.name, n, type, false))) continue;
                 count_record r{c.id, std::string(type), std::string(p.name), n, {}, {}};

@@ -3,7 +3,7 @@
 // the companion suite's run. Counts come from the contenders' own code and are
 // the same on every machine and every run.
 //
-//   sortbench-counts [--format=console|json] [--filter=REGEX] [--full_grid]
+//   sortbench-counts [--format=console|json] [--filter=REGEX] [--full_grid] [--contender=PATH ...]
 //   sortbench-counts --patterns [--format=...]     measures of each pattern's disorder
 //   sortbench-counts --stability                   which contenders keep equal keys in order
 #include <cmath>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/counts.hpp"
+#include "bench/plugin.hpp"
 #include "inputs/disorder.hpp"
 #include "inputs/patterns.hpp"
 
@@ -26,7 +27,7 @@ int usage(const char* why)
 {
     std::fprintf(stderr,
                  "sortbench-counts: %s\n"
-                 "usage: sortbench-counts [--format=console|json] [--filter=REGEX] [--full_grid]\n"
+                 "usage: sortbench-counts [--format=console|json] [--filter=REGEX] [--full_grid] [--contender=PATH ...]\n"
                  "       sortbench-counts --patterns [--format=console|json]\n"
                  "       sortbench-counts --stability\n",
                  why);
@@ -141,6 +142,7 @@ int main(int argc, char** argv)
 {
     bool json = false, full_grid = false, patterns = false, stability = false;
     std::optional<std::regex> filter;
+    std::vector<std::string> paths;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--format=json") json = true;
@@ -148,6 +150,7 @@ int main(int argc, char** argv)
         else if (a == "--full_grid") full_grid = true;
         else if (a == "--patterns") patterns = true;
         else if (a == "--stability") stability = true;
+        else if (a.rfind("--contender=", 0) == 0) paths.push_back(a.substr(12));
         else if (a.rfind("--filter=", 0) == 0) {
             try {
                 filter.emplace(a.substr(9));
@@ -159,12 +162,13 @@ int main(int argc, char** argv)
         }
     }
     try {
+        const std::vector<contender> all = contenders_with(paths);
         if (patterns) {
             print_patterns(json);
         } else if (stability) {
-            print_stability(contenders());
+            print_stability(all);
         } else {
-            const auto records = count_all(contenders(), full_grid, [&](const std::string& name) {
+            const auto records = count_all(all, full_grid, [&](const std::string& name) {
                 return !filter || std::regex_search(name, *filter);
             });
             if (records.empty()) return usage("the filter matches nothing");

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@
 
 #include "bench/context.hpp"
 #include "bench/noise.hpp"
+#include "bench/plugin.hpp"
 #include "bench/suite.hpp"
 
 namespace {
@@ -110,6 +112,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sortbench-patterns: --full_grid takes true or false, not '%s'\n", full.back().c_str());
         return 1;
     }
+    // --contender=PATH, repeatable: a shared library joins the contenders.
+    std::vector<contender> all;
+    try {
+        all = contenders_with(take_flag(args, "contender"));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sortbench-patterns: %s\n", e.what());
+        return 1;
+    }
 
     const std::string repetitions = flag_value(args, "benchmark_repetitions", "3");
     char* end = nullptr;
@@ -133,7 +143,7 @@ int main(int argc, char** argv)
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);
     }
-    register_suite(full_grid);
+    register_suite(all, full_grid);
 
     const char* term = std::getenv("TERM");
     const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;

@@ -112,9 +112,8 @@ bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold
     return !cold && telling && (n == 100 || n == 10000 || n == 1000000);
 }
 
-void register_suite(bool full_grid)
+void register_suite(const std::vector<contender>& all, bool full_grid)
 {
-    const std::vector<contender> all = contenders();
     std::string contender_ids;
     for (const contender& c : all) {
         if (!contender_ids.empty()) contender_ids += ',';
@@ -141,8 +140,7 @@ void register_suite(bool full_grid)
             sort_fn<T>* sort = c.of<T>().sort;
             if (sort == nullptr) continue;
             for (const pattern_info& p : all_patterns) {
-                for (const test_case& tc : test_cases) {
-                    const auto n = static_cast<std::uint32_t>(tc.num);
+                for (const std::uint32_t n : suite_sizes) {
                     for (const bool cold : {false, true}) {
                         if (!full_grid && !in_default_run(type, p.p, n, cold)) continue;
                         const std::string name = benchmark_name(c.id, p.name, n, type, cold);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bench/batch.hpp"
 #include "bench/contenders.hpp"
@@ -53,7 +54,7 @@ bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold
 // Registers every contender on every type it takes, pattern and size, warm
 // and cold (with `full_grid` false, only the default run's cases), and names
 // the contenders, patterns and types in the context, in their order.
-void register_suite(bool full_grid);
+void register_suite(const std::vector<contender>& all, bool full_grid);
 
 // How many benchmarks found an array that did not come out as std::sort of
 // its input. Any makes the run fail.

@@ -14,13 +14,13 @@
 #include <string_view>
 #include <tuple>
 
+#include "sortbench/contender.h"
+
 // A 64-bit key with a 64-bit payload, ordered by the key alone. Laid out as
 // Highway's hwy::K64V64 (payload first, then key, 16-byte aligned), so that
-// vqsort can sort it in place.
-struct alignas(16) kv16 {
-    std::uint64_t value;
-    std::uint64_t key;
-};
+// vqsort can sort it in place; the record of the contender interface, so that
+// a contender library sorts the suite's arrays as they are.
+using kv16 = sortbench_kv16;
 
 inline bool operator<(const kv16& x, const kv16& y)
 {

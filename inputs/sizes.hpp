@@ -19,3 +19,8 @@ inline constexpr std::array<test_case, case_count> test_cases{{
     {64, 15620},   {100, 10000}, {128, 7810},  {256, 3900},   {512, 1950},
     {1024, 980},   {10000, 100}, {100000, 10}, {1000000, 1},
 }};
+
+// The companion suite's sizes: sortbench's, and 1,000, the round size that
+// comparisons between sorts are most often quoted at.
+inline constexpr std::array<std::uint32_t, case_count + 1> suite_sizes{
+    10, 20, 30, 40, 50, 64, 100, 128, 256, 512, 1000, 1024, 10000, 100000, 1000000};

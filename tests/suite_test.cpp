@@ -14,6 +14,7 @@
 
 #include "bench/context.hpp"
 #include "bench/counts.hpp"
+#include "bench/plugin.hpp"
 #include "bench/noise.hpp"
 #include "bench/suite.hpp"
 
@@ -287,10 +288,12 @@ namespace {
 
 // Every contender on every type it takes, in both its timed and its counting
 // form, over patterns and sizes around the cut-offs: ordered, and a
-// permutation of the input.
+// permutation of the input. The example contender library is one of them.
 TEST(SuiteContenders, SortEveryTypeTheyTake)
 {
-    for (const contender& c : contenders()) {
+    const std::vector<contender> all = contenders_with({SORTBENCH_EXAMPLE_CONTENDER});
+    ASSERT_EQ(all.back().id, "heapsort");
+    for (const contender& c : all) {
         for_each_type([&]<class T>(T) {
             const typed_sort<T>& s = c.of<T>();
             if (s.sort == nullptr) return;

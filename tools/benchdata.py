@@ -109,6 +109,15 @@ def load_benchmarks(source):
     return doc, runs
 
 
+# The element types whose names carry them after the size; int32's do not.
+TYPES = ("int64", "double", "kv16", "string")
+
+
+def element_type(rest) -> str:
+    """The element type of a name whose parts after the size are `rest`."""
+    return rest[0] if rest and rest[0] in TYPES else "int32"
+
+
 def split_name(run_name: str):
     """routine/pattern/size[/state...] -> (routine, pattern, size, rest)."""
     parts = run_name.split("/")
@@ -117,8 +126,9 @@ def split_name(run_name: str):
     return parts[0], parts[1], int(parts[2]), parts[3:]
 
 
-def suite_figures(runs, state="warm"):
-    """{(routine, pattern, size): nanoseconds per call} for one cache state:
+def suite_figures(runs, state="warm", type_name="int32"):
+    """{(routine, pattern, size): nanoseconds per call} for one cache state
+    and element type:
     the median aggregate where the run had repetitions, else the mean of the
     plain runs. Errored (skipped) benchmarks are left out."""
     medians, plain = {}, {}
@@ -126,7 +136,7 @@ def suite_figures(runs, state="warm"):
         if b.get("error_occurred") or "real_ns" not in b:
             continue
         routine, pattern, size, rest = split_name(b["run_name"])
-        if ("cold" in rest) != (state == "cold"):
+        if ("cold" in rest) != (state == "cold") or element_type(rest) != type_name:
             continue
         key = (routine, pattern, size)
         if b.get("run_type") == "aggregate":
@@ -137,7 +147,7 @@ def suite_figures(runs, state="warm"):
     figures = {k: sum(v) / len(v) for k, v in plain.items()}
     figures.update(medians)
     if not figures:
-        raise ToolError(f"no {state} results in the input")
+        raise ToolError(f"no {state} {type_name} results in the input")
     return figures
 
 

@@ -1,0 +1,57 @@
+/*
+ * A contender library in plain C: a textbook heapsort (sift-down, Floyd's
+ * heap construction) for every element type of the interface, each also in
+ * a form that compares through the caller's `less`, so that sortbench-counts
+ * can count its comparisons.
+ *
+ *   cc -O2 -fPIC -shared -I../../include heapsort.c -o libheapsort.so
+ *   sortbench-patterns --contender=./libheapsort.so --benchmark_filter='^heapsort/random/1000/'
+ */
+#include <sortbench/contender.h>
+
+const char* sortbench_name(void)
+{
+    return "heapsort";
+}
+
+/* Defines sortbench_sort_by_NAME(a, n, less) and sortbench_sort_NAME(a, n),
+ * the latter with the natural order of TYPE, or of its key for kv16. */
+#define HEAPSORT(NAME, TYPE, LESS_EXPR)                                                    \
+    static int natural_less_##NAME(const TYPE* x, const TYPE* y)                           \
+    {                                                                                      \
+        return LESS_EXPR;                                                                  \
+    }                                                                                      \
+                                                                                           \
+    /* Moves a[root] down until neither child of it is greater; a[0 .. end-1] is the heap. */ \
+    static void sift_down_##NAME(TYPE* a, size_t root, size_t end,                         \
+                                 int (*less)(const TYPE*, const TYPE*))                    \
+    {                                                                                      \
+        TYPE held = a[root];                                                               \
+        for (size_t child; (child = 2 * root + 1) < end; root = child) {                   \
+            if (child + 1 < end && less(&a[child], &a[child + 1])) ++child;                \
+            if (!less(&held, &a[child])) break;                                            \
+            a[root] = a[child];                                                            \
+        }                                                                                  \
+        a[root] = held;                                                                    \
+    }                                                                                      \
+                                                                                           \
+    void sortbench_sort_by_##NAME(TYPE* a, size_t n, int (*less)(const TYPE*, const TYPE*)) \
+    {                                                                                      \
+        for (size_t root = n / 2; root-- > 0;) sift_down_##NAME(a, root, n, less);         \
+        for (size_t end = n; end > 1; --end) {                                             \
+            TYPE top = a[0];                                                               \
+            a[0] = a[end - 1];                                                             \
+            a[end - 1] = top;                                                              \
+            sift_down_##NAME(a, 0, end - 1, less);                                         \
+        }                                                                                  \
+    }                                                                                      \
+                                                                                           \
+    void sortbench_sort_##NAME(TYPE* a, size_t n)                                          \
+    {                                                                                      \
+        sortbench_sort_by_##NAME(a, n, natural_less_##NAME);                               \
+    }
+
+HEAPSORT(int32, int32_t, *x < *y)
+HEAPSORT(int64, int64_t, *x < *y)
+HEAPSORT(double, double, *x < *y)
+HEAPSORT(kv16, struct sortbench_kv16, x->key < y->key)

@@ -1,0 +1,55 @@
+/*
+ * The interface of a contender library for sortbench-patterns and
+ * sortbench-counts (--contender=PATH): a shared library that exports some of
+ * the functions below with C linkage. Each sortbench_sort_<type> that it
+ * exports joins that element type's patterns and sizes, timed and verified
+ * like the built-in contenders; each sortbench_sort_by_<type> lets
+ * sortbench-counts count its comparisons. A library must export at least
+ * one sortbench_sort_<type>.
+ *
+ * Every function sorts a[0 .. n-1] into ascending order in place; n may be 0
+ * or 1. The library is loaded into the benchmark's process and runs with the
+ * benchmark's rights: load only code you trust.
+ */
+#ifndef SORTBENCH_CONTENDER_H
+#define SORTBENCH_CONTENDER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+#define SORTBENCH_ALIGN16 alignas(16)
+extern "C" {
+#else
+#define SORTBENCH_ALIGN16 _Alignas(16)
+#endif
+
+/* A 64-bit key with a 64-bit payload, ordered by the key alone: payload
+ * first, then key, 16-byte aligned (the layout of Highway's hwy::K64V64). */
+struct sortbench_kv16 {
+    SORTBENCH_ALIGN16 uint64_t value;
+    uint64_t key;
+};
+
+/* Optional: the contender's name in benchmark names (letters, digits, '_'
+ * and '-'). Without it, the file name without "lib" and its extension. */
+const char* sortbench_name(void);
+
+void sortbench_sort_int32(int32_t* a, size_t n);
+void sortbench_sort_int64(int64_t* a, size_t n);
+void sortbench_sort_double(double* a, size_t n); /* no NaN is ever passed */
+void sortbench_sort_kv16(struct sortbench_kv16* a, size_t n);
+
+/* Optional: the same sort, comparing only through `less`, which returns
+ * nonzero when *x sorts before *y. sortbench-counts counts its calls. */
+void sortbench_sort_by_int32(int32_t* a, size_t n, int (*less)(const int32_t* x, const int32_t* y));
+void sortbench_sort_by_int64(int64_t* a, size_t n, int (*less)(const int64_t* x, const int64_t* y));
+void sortbench_sort_by_double(double* a, size_t n, int (*less)(const double* x, const double* y));
+void sortbench_sort_by_kv16(struct sortbench_kv16* a, size_t n,
+                            int (*less)(const struct sortbench_kv16* x, const struct sortbench_kv16* y));
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

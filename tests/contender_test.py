@@ -1,0 +1,75 @@
+"""Contender libraries through --contender: the example runs and counts, and
+every way a library can be wrong ends the run with one line and status 1."""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tools"))
+from benchdata import build_dir, executable  # noqa: E402
+
+BUILD = build_dir()
+SUITE = executable(BUILD, "sortbench-patterns")
+COUNTS = executable(BUILD, "sortbench-counts")
+EXAMPLE, BROKEN, EMPTY = (os.environ[k] for k in ("EXAMPLE_CONTENDER", "BROKEN_CONTENDER", "EMPTY_CONTENDER"))
+
+
+def run(binary, *args):
+    return subprocess.run([str(binary), *args], capture_output=True, text=True)
+
+
+class Loading(unittest.TestCase):
+    def assert_one_line_failure(self, result, *words):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = result.stderr.strip().splitlines()
+        self.assertEqual(len(lines), 1, result.stderr)
+        for w in words:
+            self.assertIn(w, lines[0])
+
+    def test_missing_file(self):
+        for binary in (SUITE, COUNTS):
+            self.assert_one_line_failure(run(binary, "--contender=/nonexistent.so"),
+                                         "/nonexistent.so", "No such file")
+
+    def test_library_without_sorts(self):
+        self.assert_one_line_failure(run(SUITE, f"--contender={EMPTY}"), EMPTY, "exports no sortbench_sort_")
+
+    def test_name_clash(self):
+        self.assert_one_line_failure(run(SUITE, f"--contender={EXAMPLE}", f"--contender={EXAMPLE}"),
+                                     "'heapsort' is taken")
+
+
+class Running(unittest.TestCase):
+    def test_example_runs_on_every_type_it_exports(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            out = Path(tmp) / "run.json"
+            r = run(SUITE, f"--contender={EXAMPLE}", "--benchmark_filter=^heapsort/[^/]+/(10|100|1024|10000)(/|$)",
+                    "--benchmark_min_time=0.0001", "--benchmark_repetitions=1", f"--benchmark_out={out}")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            names = {b["run_name"] for b in json.loads(out.read_text())["benchmarks"]}
+        types = {n.split("/")[3] if n.split("/")[3] in ("int64", "double", "kv16") else "int32" for n in names}
+        self.assertEqual(types, {"int32", "int64", "double", "kv16"})
+        self.assertFalse(any("/string" in n for n in names))
+
+    def test_wrong_results_fail_the_run(self):
+        r = run(SUITE, f"--contender={BROKEN}", "--benchmark_filter=^broken/random/1000/",
+                "--benchmark_min_time=0.0001", "--benchmark_repetitions=1")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("WRONG RESULT: broken/random/1000", r.stderr)
+
+    def test_example_comparisons_are_counted(self):
+        r = run(COUNTS, f"--contender={EXAMPLE}", "--filter=^heapsort/random/10000", "--format=json")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        records = json.loads(r.stdout)
+        self.assertTrue(records)
+        for rec in records:
+            self.assertGreater(rec["comparisons"], 0)
+            self.assertIsNone(rec["moves"])
+
+
+if __name__ == "__main__":
+    unittest.main()
