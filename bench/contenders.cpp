@@ -8,7 +8,12 @@
 #include <cstddef>
 #include <string_view>
 #include <type_traits>
+#include <boost/sort/sort.hpp>
+#include <execution>
 #include <hwy/contrib/sort/vqsort.h>
+#include <ips4o.hpp>
+#include <memory>
+#include <tbb/global_control.h>
 #include <hwy/targets.h>
 
 #include "sorts/c_qsort.hpp"
@@ -171,6 +176,99 @@ struct vqsort {
     }
 };
 
+// Sequential anchors that were missing: in-place super scalar samplesort,
+// and Boost.Sort's two stable sorts beside std::stable_sort. ips4o draws its
+// samples with a generator seeded from std::random_device in every call, so
+// its comparisons differ from run to run: it has no count.
+struct ips4o_seq {
+    template <class T>
+    static constexpr bool takes = true;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { ips4o::sort(a, a + n); }
+};
+
+struct spinsort : compares_elements<spinsort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { boost::sort::spinsort(a, a + n); }
+};
+
+// Boost 1.74's flat_stable_sort fails an assertion on an empty range (and
+// reads out of bounds where assertions are off), so the adapter passes it
+// only ranges with something to sort.
+struct flat_stable_sort : compares_elements<flat_stable_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        if (n > 1) boost::sort::flat_stable_sort(a, a + n);
+    }
+};
+
+// The parallel sorts. Each keeps what it needs for a thread count between
+// calls: ips4o a pool of threads, the standard library's parallel algorithms
+// (oneTBB underneath) a limit on TBB's workers, Boost.Sort only the count, as
+// it starts its threads in every call. Setting one releases the others', so
+// that no idle pool outlives its benchmarks.
+unsigned threads_now = 1;
+std::unique_ptr<ips4o::StdThreadPool> ips4o_pool;
+std::unique_ptr<tbb::global_control> tbb_limit;
+
+void release_thread_resources()
+{
+    ips4o_pool.reset();
+    tbb_limit.reset();
+}
+
+template <class Self>
+struct parallel_sort {
+    template <class T>
+    static constexpr bool takes = true;
+
+    static void use_threads(unsigned threads)
+    {
+        release_thread_resources();
+        threads_now = threads;
+        Self::prepare(threads);
+    }
+    static void prepare(unsigned) {}
+};
+
+struct ips4o_par : parallel_sort<ips4o_par> {
+    static void prepare(unsigned threads) { ips4o_pool = std::make_unique<ips4o::StdThreadPool>(threads); }
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        if (!ips4o_pool) prepare(threads_now);  // only when called before use_threads
+        ips4o::parallel::sort(a, a + n, std::less<>(), *ips4o_pool);
+    }
+};
+
+struct std_sort_par : parallel_sort<std_sort_par> {
+    static void prepare(unsigned threads)
+    {
+        tbb_limit = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism, threads);
+    }
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { std::sort(std::execution::par, a, a + n); }
+};
+
+struct block_indirect_sort : parallel_sort<block_indirect_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { boost::sort::block_indirect_sort(a, a + n, threads_now); }
+};
+
+struct sample_sort : parallel_sort<sample_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { boost::sort::sample_sort(a, a + n, threads_now); }
+};
+
+struct parallel_stable_sort : parallel_sort<parallel_stable_sort> {
+    template <class T>
+    static void sort(T* a, std::uint32_t n) { boost::sort::parallel_stable_sort(a, a + n, threads_now); }
+};
+
 template <class C, class T>
 typed_sort<T> typed_for()
 {
@@ -187,9 +285,13 @@ typed_sort<T> typed_for()
 template <class C>
 contender make(std::string id, unsigned traits = 0)
 {
-    return {std::move(id), traits,
-            {typed_for<C, std::int32_t>(), typed_for<C, std::int64_t>(), typed_for<C, double>(),
-             typed_for<C, kv16>(), typed_for<C, text>()}};
+    contender c{std::move(id), traits, nullptr,
+                {typed_for<C, std::int32_t>(), typed_for<C, std::int64_t>(), typed_for<C, double>(),
+                 typed_for<C, kv16>(), typed_for<C, text>()}};
+    if constexpr (requires { C::use_threads(1u); }) {
+        c.use_threads = C::use_threads;
+    }
+    return c;
 }
 
 // The generic form of each routine of the registry, by id; a routine
@@ -202,7 +304,7 @@ contender classic(const routine_info& r)
                   : id == "ex_quick_sort" ? make<ex_quick>(r.id, r.traits)
                   : id == "c_qsort"       ? make<c_qsort>(r.id, r.traits)
                   : id == "my_QSORT"      ? make<my_qsort>(r.id, r.traits)
-                                          : contender{r.id, r.traits, {}};
+                                          : contender{r.id, r.traits, nullptr, {}};
     // On int32 the suite times the very functions sortbench calls.
     std::get<typed_sort<std::int32_t>>(c.typed).sort = r.sort;
     return c;
@@ -221,7 +323,23 @@ std::vector<contender> contenders()
     all.push_back(make<pdqsort>("pdqsort"));
     all.push_back(make<spreadsort>("spreadsort"));
     all.push_back(make<vqsort>("vqsort"));
+    all.push_back(make<ips4o_seq>("ips4o"));
+    all.push_back(make<spinsort>("spinsort"));
+    all.push_back(make<flat_stable_sort>("flat_stable_sort"));
+    all.push_back(make<ips4o_par>("ips4o_par"));
+    all.push_back(make<std_sort_par>("std_sort_par"));
+    all.push_back(make<block_indirect_sort>("block_indirect_sort"));
+    all.push_back(make<sample_sort>("sample_sort"));
+    all.push_back(make<parallel_stable_sort>("parallel_stable_sort"));
     return all;
+}
+
+std::vector<unsigned> thread_counts(unsigned limit)
+{
+    std::vector<unsigned> counts;
+    for (unsigned k = 1; k < limit; k *= 2) counts.push_back(k);
+    counts.push_back(std::max(limit, 1u));
+    return counts;
 }
 
 std::string vqsort_target()

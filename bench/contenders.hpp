@@ -30,6 +30,9 @@ struct typed_sort {
 struct contender {
     std::string id;
     unsigned traits = 0;  // routine_trait bits
+    // Non-null for a parallel sort: sets the number of threads its next
+    // calls use (and makes its thread pool), outside any timed window.
+    void (*use_threads)(unsigned threads) = nullptr;
     std::tuple<typed_sort<std::int32_t>, typed_sort<std::int64_t>, typed_sort<double>, typed_sort<kv16>,
                typed_sort<text>>
         typed;
@@ -42,6 +45,11 @@ struct contender {
 };
 
 std::vector<contender> contenders();
+
+// The thread counts a parallel contender runs at: 1, 2, 4, ... below
+// `limit`, then `limit` itself (the machine's hardware threads unless told
+// otherwise).
+std::vector<unsigned> thread_counts(unsigned limit);
 
 // The instruction set vqsort dispatches to on this machine, e.g. "AVX3".
 std::string vqsort_target();

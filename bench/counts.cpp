@@ -17,10 +17,11 @@ void count_type(const std::vector<contender>& all, bool full_grid,
     std::vector<T> a;
     for (const contender& c : all) {
         const typed_sort<T>& s = c.of<T>();
-        if (s.sort == nullptr) continue;
+        // A parallel sort is counted in its sequential form, where it has one.
+        if (s.sort == nullptr || c.use_threads != nullptr) continue;
         for (const pattern_info& p : all_patterns) {
             for (const std::uint32_t n : suite_sizes) {
-                if (n > size_cap(c, p) || !in_default_run(type, p.p, n, false) && !full_grid) continue;
+                if (n > size_cap(c, p) || (!in_default_run(type, p.p, n, false) && !full_grid)) continue;
                 if (!wanted(benchmark_name(c.id, p.name, n, type, false))) continue;
                 count_record r{c.id, std::string(type), std::string(p.name), n, {}, {}};
                 if (s.count != nullptr) {
@@ -54,6 +55,7 @@ std::optional<std::string> first_instability(const contender& c)
 {
     sort_fn<kv16>* sort = c.of<kv16>().sort;
     if (sort == nullptr) return std::nullopt;
+    if (c.use_threads != nullptr) c.use_threads(2);
     std::vector<kv16> a;
     for (const pattern_info& p : all_patterns) {
         for (const std::uint32_t n : {10u, 100u, 1000u, 10000u}) {

@@ -125,14 +125,14 @@ void print_patterns(bool json)
 
 void print_stability(const std::vector<contender>& all)
 {
-    std::printf("%-16s %s\n", "contender", "equal keys (kv16, payload = input position)");
+    std::printf("%-21s %s\n", "contender", "equal keys (kv16, payload = input position)");
     for (const contender& c : all) {
         if (c.of<kv16>().sort == nullptr) {
-            std::printf("%-16s %s\n", c.id.c_str(), "does not sort kv16");
+            std::printf("%-21s %s\n", c.id.c_str(), "does not sort kv16");
             continue;
         }
         const std::optional<std::string> where = first_instability(c);
-        std::printf("%-16s %s\n", c.id.c_str(), where ? ("unstable (first seen on " + *where + ")").c_str() : "stable");
+        std::printf("%-21s %s\n", c.id.c_str(), where ? ("unstable (first seen on " + *where + ")").c_str() : "stable");
     }
 }
 

@@ -9,6 +9,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/context.hpp"
@@ -112,6 +114,22 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sortbench-patterns: --full_grid takes true or false, not '%s'\n", full.back().c_str());
         return 1;
     }
+    // --max_threads=N (or SORTBENCH_MAX_THREADS): the parallel sorts run at
+    // 1, 2, 4, ... threads up to N, by default the machine's hardware threads.
+    unsigned max_threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> limits = take_flag(args, "max_threads");
+    if (limits.empty() && std::getenv("SORTBENCH_MAX_THREADS") != nullptr) {
+        limits.emplace_back(std::getenv("SORTBENCH_MAX_THREADS"));
+    }
+    if (!limits.empty()) {
+        const std::optional<unsigned> limit = parse_thread_limit(limits.back());
+        if (!limit) {
+            std::fprintf(stderr, "sortbench-patterns: --max_threads must be a whole number from 1 to 65536, not '%s'\n",
+                         limits.back().c_str());
+            return 1;
+        }
+        max_threads = *limit;
+    }
     // --contender=PATH, repeatable: a shared library joins the contenders.
     std::vector<contender> all;
     try {
@@ -143,7 +161,7 @@ int main(int argc, char** argv)
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);
     }
-    register_suite(all, full_grid);
+    register_suite(all, full_grid, max_threads);
 
     const char* term = std::getenv("TERM");
     const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;

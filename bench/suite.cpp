@@ -35,6 +35,9 @@ template <class T>
 void sort_benchmark(benchmark::State& state, const sort_case<T>& c)
 {
     prepared<T>& in = inputs<T>(c.p, c.n);
+    if (c.use_threads != nullptr) {
+        c.use_threads(c.threads);
+    }
     // An untimed warm-up call, once per benchmark: a routine that allocates
     // (glibc's qsort mallocs a buffer as large as the array from 256 elements
     // on) touches its fresh pages here, and with the allocator pinned in
@@ -96,12 +99,31 @@ benchmark::internal::Benchmark* register_sort_case(const sort_case<T>& c)
 template benchmark::internal::Benchmark* register_sort_case(const sort_case<std::int32_t>&);
 
 std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
-                           std::string_view type, bool cold)
+                           std::string_view type, bool cold, unsigned threads)
 {
     std::string name = contender + "/" + std::string(pattern) + "/" + std::to_string(n);
     if (type != element_traits<std::int32_t>::name) name += "/" + std::string(type);
+    if (threads != 0) name += "/threads:" + std::to_string(threads);
     if (cold) name += "/cold";
     return name;
+}
+
+bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
+{
+    return type == element_traits<std::int32_t>::name && (p == pattern::random || p == pattern::few_distinct) &&
+           n >= 10000 && !cold;
+}
+
+std::optional<unsigned> parse_thread_limit(std::string_view text)
+{
+    unsigned value = 0;
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    for (const char ch : text) {
+        if (ch < '0' || ch > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(ch - '0');
+    }
+    if (value < 1 || value > 65536) return std::nullopt;
+    return value;
 }
 
 bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
@@ -112,7 +134,7 @@ bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold
     return !cold && telling && (n == 100 || n == 10000 || n == 1000000);
 }
 
-void register_suite(const std::vector<contender>& all, bool full_grid)
+void register_suite(const std::vector<contender>& all, bool full_grid, unsigned max_threads)
 {
     std::string contender_ids;
     for (const contender& c : all) {
@@ -139,16 +161,22 @@ void register_suite(const std::vector<contender>& all, bool full_grid)
         for (const contender& c : all) {
             sort_fn<T>* sort = c.of<T>().sort;
             if (sort == nullptr) continue;
+            const std::vector<unsigned> threads =
+                c.use_threads != nullptr ? thread_counts(max_threads) : std::vector<unsigned>{0};
             for (const pattern_info& p : all_patterns) {
                 for (const std::uint32_t n : suite_sizes) {
                     for (const bool cold : {false, true}) {
-                        if (!full_grid && !in_default_run(type, p.p, n, cold)) continue;
-                        const std::string name = benchmark_name(c.id, p.name, n, type, cold);
-                        const std::uint32_t cap = size_cap(c, p);
-                        if (n > cap) {
-                            with_statistics(benchmark::RegisterBenchmark(name.c_str(), skipped_benchmark, cap));
-                        } else {
-                            register_sort_case<T>({name, sort, p.p, n, cold});
+                        const bool wanted = c.use_threads != nullptr ? in_default_parallel_run(type, p.p, n, cold)
+                                                                     : in_default_run(type, p.p, n, cold);
+                        if (!full_grid && !wanted) continue;
+                        for (const unsigned k : threads) {
+                            const std::string name = benchmark_name(c.id, p.name, n, type, cold, k);
+                            const std::uint32_t cap = size_cap(c, p);
+                            if (n > cap) {
+                                with_statistics(benchmark::RegisterBenchmark(name.c_str(), skipped_benchmark, cap));
+                            } else {
+                                register_sort_case<T>({name, sort, p.p, n, cold, monotonic_ticks, k, c.use_threads});
+                            }
                         }
                     }
                 }

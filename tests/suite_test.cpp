@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -297,6 +298,7 @@ TEST(SuiteContenders, SortEveryTypeTheyTake)
         for_each_type([&]<class T>(T) {
             const typed_sort<T>& s = c.of<T>();
             if (s.sort == nullptr) return;
+            if (c.use_threads != nullptr) c.use_threads(2);
             for (const pattern_info& p : all_patterns) {
                 for (const std::uint32_t n : {0u, 1u, 2u, 33u, 100u, 1000u}) {
                     SCOPED_TRACE(benchmark_name(c.id, p.name, n, element_traits<T>::name, false));
@@ -335,12 +337,13 @@ TEST(SuiteContenders, CountTheKillerAsItIs)
 }
 
 // Stability as measured, not assumed: equal keys keep their input order in
-// std::stable_sort (and in glibc's qsort, a merge sort), not in the others.
+// the stable sorts (and in glibc's qsort, a merge sort), not in the others.
 TEST(SuiteContenders, StabilityAsFound)
 {
+    const std::set<std::string> stable{"std_stable_sort", "c_qsort", "spinsort", "flat_stable_sort",
+                                       "sample_sort", "parallel_stable_sort"};
     for (const contender& c : contenders()) {
-        const bool stable = !first_instability(c).has_value();
-        EXPECT_EQ(stable, c.id == "std_stable_sort" || c.id == "c_qsort") << c.id;
+        EXPECT_EQ(!first_instability(c).has_value(), stable.count(c.id) == 1) << c.id;
     }
 }
 
@@ -364,6 +367,29 @@ TEST(SuiteBatch, ChecksRecordsByKeyOrderAndPermutation)
     in->work[70].value -= 1000;
     std::swap(in->work[10], in->work[40]);
     EXPECT_FALSE(batch_sorted(*in)) << "keys out of order";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Threads, CountsUpToTheLimitAndTheLimitsThatParse)
+{
+    using counts = std::vector<unsigned>;
+    EXPECT_EQ(thread_counts(1), (counts{1}));
+    EXPECT_EQ(thread_counts(2), (counts{1, 2}));
+    EXPECT_EQ(thread_counts(6), (counts{1, 2, 4, 6}));
+    EXPECT_EQ(thread_counts(64), (counts{1, 2, 4, 8, 16, 32, 64}));
+    EXPECT_EQ(thread_counts(65536).back(), 65536u);
+    EXPECT_EQ(benchmark_name("ips4o_par", "random", 1000000, "int32", false, 8), "ips4o_par/random/1000000/threads:8");
+    EXPECT_EQ(benchmark_name("x", "random", 100, "kv16", true, 2), "x/random/100/kv16/threads:2/cold");
+
+    EXPECT_EQ(parse_thread_limit("1"), 1u);
+    EXPECT_EQ(parse_thread_limit("128"), 128u);
+    EXPECT_EQ(parse_thread_limit("65536"), 65536u);
+    for (const char* bad : {"", "0", "-1", "65537", "99999", "4x", " 4", "1e3", "999999999999"}) {
+        EXPECT_FALSE(parse_thread_limit(bad).has_value()) << '"' << bad << '"';
+    }
 }
 
 }  // namespace
