@@ -128,7 +128,7 @@ def split_name(run_name: str):
 
 def suite_figures(runs, state="warm", type_name="int32"):
     """{(routine, pattern, size): nanoseconds per call} for one cache state
-    and element type:
+    and element type, sequential sorts only (no thread axis):
     the median aggregate where the run had repetitions, else the mean of the
     plain runs. Errored (skipped) benchmarks are left out."""
     medians, plain = {}, {}
@@ -136,7 +136,8 @@ def suite_figures(runs, state="warm", type_name="int32"):
         if b.get("error_occurred") or "real_ns" not in b:
             continue
         routine, pattern, size, rest = split_name(b["run_name"])
-        if ("cold" in rest) != (state == "cold") or element_type(rest) != type_name:
+        if (("cold" in rest) != (state == "cold") or element_type(rest) != type_name
+                or any(part.startswith("threads:") for part in rest)):
             continue
         key = (routine, pattern, size)
         if b.get("run_type") == "aggregate":

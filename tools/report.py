@@ -1,0 +1,364 @@
+#!/usr/bin/env python3
+"""Writes one self-contained HTML page from companion-suite runs: the run's
+environment and verdict, a ratio-to-std_sort table per element type, an
+interactive chart per pattern and type (warm or cold, hover for median,
+minimum, cv and repetitions, noisy points marked, capped cases named), the
+thread axis where the run has it, operation counts where given, and with two
+or more runs a comparison of each figure, new over old, beside the noise of
+both. The plotting library's script is embedded: the page opens from disk
+with no network.
+
+Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] -o report.html
+The first run is the one shown; each further run is compared with it (first
+over further, so below 1 means the first is faster).
+"""
+
+import argparse
+import html
+import json
+import math
+import re
+import statistics
+from pathlib import Path
+
+from benchdata import TYPES, ToolError, load_benchmarks, run_tool
+
+NOISY_CV = 0.05
+NAME = re.compile(r"^(?P<contender>[^/]+)/(?P<pattern>[^/]+)/(?P<size>\d+)"
+                  r"(?:/(?P<type>int64|double|kv16|string))?(?:/threads:(?P<threads>\d+))?(?P<cold>/cold)?$")
+
+
+class Figure:
+    """One benchmark of one run: its repetitions and what they say."""
+
+    def __init__(self):
+        self.samples = []
+        self.median = self.minimum = self.cv = None
+        self.capped = None  # the error message of a skipped case
+
+    def finish(self):
+        if self.samples:
+            self.median = self.median or statistics.median(self.samples)
+            self.minimum = self.minimum or min(self.samples)
+            if self.cv is None:
+                self.cv = statistics.stdev(self.samples) / statistics.mean(self.samples) if len(self.samples) > 1 else 0.0
+
+    @property
+    def noisy(self):
+        return self.cv is not None and self.cv > NOISY_CV
+
+
+class Run:
+    """A suite run: its context and {(contender, pattern, size, type, threads, state): Figure}."""
+
+    def __init__(self, path):
+        self.path = path
+        doc, runs = load_benchmarks(path)
+        if not isinstance(doc, dict) or not runs:
+            raise ToolError(f"{path}: no benchmarks in the file")
+        self.context = doc.get("context", {})
+        self.figures = {}
+        for b in runs:
+            m = NAME.match(b.get("run_name", "").removesuffix("/manual_time"))
+            if not m:
+                raise ToolError(f"{path}: {b.get('run_name')!r} is not a sortbench-patterns benchmark")
+            key = (m["contender"], m["pattern"], int(m["size"]), m["type"] or "int32",
+                   int(m["threads"] or 0), "cold" if m["cold"] else "warm")
+            f = self.figures.setdefault(key, Figure())
+            if b.get("error_occurred"):
+                f.capped = b.get("error_message", "error")
+            elif b.get("run_type") == "aggregate":
+                value = b.get("real_ns")
+                if b.get("aggregate_name") == "median":
+                    f.median = value
+                elif b.get("aggregate_name") == "min":
+                    f.minimum = value
+                elif b.get("aggregate_name") == "cv":
+                    f.cv = b.get("real_time")  # a percentage aggregate holds a fraction
+            elif "real_ns" in b:
+                f.samples.append(b["real_ns"])
+        for f in self.figures.values():
+            f.finish()
+        self.contenders = self.ordered(0, self.context.get("contenders"))
+        self.patterns = self.ordered(1, self.context.get("patterns"))
+        self.types = [t for t in ("int32",) + TYPES if any(k[3] == t for k in self.figures)]
+
+    def ordered(self, index, listed):
+        seen = list(dict.fromkeys(k[index] for k in self.figures))
+        named = [x for x in (listed or "").split(",") if x in seen]
+        return named + [x for x in seen if x not in named]
+
+    def medians(self, type_name, state="warm"):
+        """{(contender, pattern, size): median ns} of the sequential figures."""
+        return {(c, p, n): f.median for (c, p, n, t, k, s), f in self.figures.items()
+                if t == type_name and s == state and k == 0 and f.median}
+
+
+def ratios_to_std_sort(medians, min_size=1000):
+    """{(contender, pattern): geometric mean over sizes >= min_size of the
+    time over std_sort's at the same size}."""
+    logs = {}
+    for (c, p, n), ns in medians.items():
+        base = medians.get(("std_sort", p, n))
+        if base and n >= min_size:
+            logs.setdefault((c, p), []).append(math.log(ns / base))
+    return {k: math.exp(sum(v) / len(v)) for k, v in logs.items()}
+
+
+def geomean(values):
+    values = list(values)
+    return math.exp(sum(math.log(v) for v in values) / len(values)) if values else None
+
+
+def verdict(run):
+    """Sentences that say which contender to pick, from this run's figures:
+    per type, the best over all patterns it ran (geometric mean of its ratios
+    to std_sort), and the fastest on random input at the largest size."""
+    sentences = []
+    for t in run.types:
+        medians = run.medians(t)
+        table = ratios_to_std_sort(medians)
+        patterns = {p for _, p in table}
+        # Only contenders that ran every pattern uncapped can be compared over all of them.
+        overall = {c: geomean(table[(c, p)] for p in patterns)
+                   for c in {c for c, _ in table} if all((c, p) in table for p in patterns)}
+        if not overall:
+            continue
+        best = min(overall, key=overall.get)
+        text = f"On {t}, {best} is the best over all {len(patterns)} patterns at 1,000 elements and more " \
+               f"({overall[best]:.2f} of std_sort's time, geometric mean)"
+        random = {(c, n): ns for (c, p, n), ns in medians.items() if p == "random"}
+        if random:
+            largest = max(n for _, n in random)
+            fastest = min((ns, c) for (c, n), ns in random.items() if n == largest)
+            text += f"; on random input at {largest:,} elements the fastest is {fastest[1]} " \
+                    f"({fastest[0] / 1e6:.3g} ms)"
+        runner_up = sorted(overall, key=overall.get)[1:2]
+        if runner_up:
+            text += f", and the runner-up over all patterns is {runner_up[0]} ({overall[runner_up[0]]:.2f})"
+        sentences.append(text + ".")
+    return sentences
+
+
+# Colours: a diverging scale on log2 of the ratio, blue faster, red slower.
+def ratio_colour(ratio):
+    x = max(-1.0, min(1.0, math.log2(ratio) / 4))
+    if x < 0:
+        r, g, b = (int(255 + (v - 255) * -x) for v in (33, 102, 172))
+    else:
+        r, g, b = (int(255 + (v - 255) * x) for v in (178, 24, 43))
+    return f"rgb({r},{g},{b})"
+
+
+def slug(*parts):
+    return "-".join(re.sub(r"[^a-z0-9]+", "_", str(p).lower()) for p in parts)
+
+
+def ratio_tables(run):
+    out = []
+    for t in run.types:
+        table = ratios_to_std_sort(run.medians(t))
+        if not table:
+            continue
+        patterns = [p for p in run.patterns if any(k[1] == p for k in table)]
+        out.append(f"<h3>{html.escape(t)}</h3><table class='ratios' data-type='{t}'><tr><th>contender</th>"
+                   + "".join(f"<th>{html.escape(p)}</th>" for p in patterns) + "</tr>")
+        for c in run.contenders:
+            if not any((c, p) in table for p in patterns):
+                continue
+            cells = []
+            for p in patterns:
+                r = table.get((c, p))
+                target = f"#{slug('chart', t, p)}"
+                if r is None:
+                    cells.append(f"<td class='empty'><a href='{target}'>capped</a></td>")
+                else:
+                    cells.append(f"<td style='background:{ratio_colour(r)}'><a href='{target}'>{r:.2f}</a></td>")
+            out.append(f"<tr><th>{html.escape(c)}</th>" + "".join(cells) + "</tr>")
+        out.append("</table>")
+    return "\n".join(out)
+
+
+def pattern_chart(run, t, p, go):
+    """Nanoseconds per element against size, a line per contender and cache
+    state; buttons show warm or cold."""
+    fig = go.Figure()
+    states = []
+    for state in ("warm", "cold"):
+        for c in run.contenders:
+            points = sorted((n, f) for (cc, pp, n, tt, k, s), f in run.figures.items()
+                            if cc == c and pp == p and tt == t and s == state and k == 0 and f.median)
+            if not points:
+                continue
+            capped = [f for (cc, pp, n, tt, k, s), f in run.figures.items()
+                      if cc == c and pp == p and tt == t and s == state and f.capped]
+            name = c + (" (capped)" if capped else "")
+            fig.add_trace(go.Scatter(
+                x=[n for n, _ in points], y=[f.median / n for n, f in points], name=name,
+                mode="lines+markers", visible=(state == "warm"), legendgroup=c,
+                marker={"symbol": ["x" if f.noisy else "circle" for _, f in points], "size": 7},
+                customdata=[[f.median, f.minimum, 100 * (f.cv or 0), len(f.samples) or 1,
+                             "NOISY" if f.noisy else ""] for _, f in points],
+                hovertemplate=(f"<b>{c}</b> %{{x}} elements, {state}<br>median %{{customdata[0]:,.0f}} ns"
+                               "<br>min %{customdata[1]:,.0f} ns<br>cv %{customdata[2]:.1f}% "
+                               "over %{customdata[3]} repetitions %{customdata[4]}<extra></extra>")))
+            states.append(state)
+    if not states:
+        return None
+    buttons = [{"label": s, "method": "update", "args": [{"visible": [x == s for x in states]}]}
+               for s in ("warm", "cold") if s in states]
+    fig.update_layout(
+        title=f"{p}, {t}: nanoseconds per element (x: noisy, cv over {NOISY_CV:.0%})",
+        xaxis={"type": "log", "title": "elements"}, yaxis={"type": "log", "title": "ns per element"},
+        updatemenus=[{"buttons": buttons, "direction": "right", "x": 0, "y": 1.15, "xanchor": "left"}],
+        height=430, margin={"t": 70})
+    return fig
+
+
+def thread_chart(run, go):
+    """Speedup over one thread against threads, random int32 input, a line per
+    parallel contender and size."""
+    series = {}
+    for (c, p, n, t, k, s), f in run.figures.items():
+        if k and p == "random" and t == "int32" and s == "warm" and f.median:
+            series.setdefault((c, n), {})[k] = f.median
+    if not series:
+        return None
+    fig = go.Figure()
+    for (c, n), by in sorted(series.items()):
+        if 1 not in by:
+            continue
+        threads = sorted(by)
+        fig.add_trace(go.Scatter(x=threads, y=[by[1] / by[k] for k in threads], name=f"{c} {n:,}",
+                                 mode="lines+markers",
+                                 customdata=[by[k] / 1e6 for k in threads],
+                                 hovertemplate="%{x} threads: %{y:.2f}x, %{customdata:.3f} ms<extra></extra>"))
+    fig.update_layout(title="Parallel sorts on random int32: speedup over one thread",
+                      xaxis={"title": "threads", "dtick": 1}, yaxis={"title": "speedup"}, height=430)
+    return fig
+
+
+def counts_chart(path, go):
+    try:
+        records = json.loads(Path(path).read_text())
+        series = {}
+        for r in records:
+            if r["pattern"] == "random" and r["type"] == "int32" and r["comparisons_per_element"] is not None:
+                series.setdefault(r["contender"], []).append((r["size"], r["comparisons_per_element"]))
+    except (json.JSONDecodeError, TypeError, KeyError):
+        raise ToolError(f"{path}: not sortbench-counts JSON") from None
+    fig = go.Figure()
+    for c, points in series.items():
+        points.sort()
+        fig.add_trace(go.Scatter(x=[n for n, _ in points], y=[v for _, v in points], name=c, mode="lines+markers"))
+    fig.update_layout(title="Comparisons per element, random int32 (sortbench-counts)",
+                      xaxis={"type": "log", "title": "elements"}, yaxis={"title": "comparisons per element"},
+                      height=430)
+    return fig
+
+
+def comparison(new, old, go):
+    """Each figure both runs have, new over old, with both cvs: a figure is
+    beyond noise when the ratio lies outside 1 +- 2 (cv new + cv old)."""
+    rows = []
+    for key, f in new.figures.items():
+        g = old.figures.get(key)
+        if f.median and g and g.median:
+            ratio = f.median / g.median
+            noise = 2 * ((f.cv or 0) + (g.cv or 0))
+            rows.append((ratio, noise, key))
+    if not rows:
+        raise ToolError(f"{new.path} and {old.path} have no figure in common")
+    beyond = [r for r in rows if abs(r[0] - 1) > r[1]]
+    slower = sorted((r for r in beyond if r[0] > 1), reverse=True)
+    faster = sorted(r for r in beyond if r[0] < 1)
+    fig = go.Figure(go.Histogram(x=[math.log2(r[0]) for r in rows], nbinsx=60))
+    fig.update_layout(title=f"{Path(new.path).name} over {Path(old.path).name}: log2 of each figure's ratio",
+                      xaxis={"title": "log2(new / old)"}, yaxis={"title": "figures"}, height=360)
+
+    def table(items):
+        return ("<table class='compare'><tr><th>benchmark</th><th>new / old</th><th>noise (2 x both cvs)</th></tr>"
+                + "".join(f"<tr><td>{html.escape(name_of(k))}</td><td>{r:.3f}</td><td>{n:.1%}</td></tr>"
+                          for r, n, k in items[:40]) + "</table>")
+
+    text = (f"<p>{len(rows)} figures in both; {len(slower)} slower and {len(faster)} faster beyond noise, "
+            f"geometric mean of all ratios {geomean(r[0] for r in rows):.3f}.</p>"
+            f"<h4>Slower beyond noise (largest first)</h4>{table(slower)}"
+            f"<h4>Faster beyond noise</h4>{table(faster)}")
+    return fig, text
+
+
+def name_of(key):
+    c, p, n, t, k, s = key
+    return f"{c}/{p}/{n}" + (f"/{t}" if t != "int32" else "") + (f"/threads:{k}" if k else "") + \
+           ("/cold" if s == "cold" else "")
+
+
+def environment(run):
+    keys = ["cpu_model", "num_cpus", "compiler", "build_type", "build_flags", "git_commit", "git_dirty",
+            "transparent_huge_pages", "vqsort_target", "date", "host_name"]
+    rows = "".join(f"<tr><th>{html.escape(k)}</th><td>{html.escape(str(run.context[k]))}</td></tr>"
+                   for k in keys if k in run.context)
+    return f"<table class='env'>{rows}</table>"
+
+
+STYLE = """
+body { font-family: sans-serif; margin: 2em; color: #222; max-width: 1400px; }
+table { border-collapse: collapse; margin: 0.5em 0 1.5em; font-size: 13px; }
+td, th { border: 1px solid #ccc; padding: 3px 7px; text-align: right; }
+th { background: #f4f4f4; text-align: left; }
+table.ratios td a { color: #000; text-decoration: none; display: block; }
+td.empty { color: #888; }
+.verdict { background: #f7f7ee; border-left: 4px solid #aa8; padding: 0.6em 1em; }
+.chart { margin-bottom: 1.5em; }
+"""
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
+    ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
+    ap.add_argument("-o", "--output", required=True, type=Path)
+    args = ap.parse_args()
+    runs = [Run(p) for p in args.runs]
+    try:
+        import plotly.graph_objects as go
+        import plotly.io as pio
+        from plotly.offline import get_plotlyjs
+    except ImportError:
+        raise ToolError("plotly is missing; install it with tools/install-deps.sh") from None
+
+    run = runs[0]
+    parts = [f"<h1>sortbench-patterns: {html.escape(Path(run.path).name)}</h1>", environment(run),
+             "<div class='verdict'><b>Which to pick.</b> " + " ".join(html.escape(s) for s in verdict(run)) +
+             "</div>",
+             "<h2>Time relative to std_sort</h2><p>Geometric mean over sizes of 1,000 elements and more, warm; "
+             "below 1 is faster. Each cell links to its chart.</p>", ratio_tables(run), "<h2>Charts</h2>"]
+    charts = []
+    for t in run.types:
+        for p in run.patterns:
+            fig = pattern_chart(run, t, p, go)
+            if fig is not None:
+                charts.append((slug("chart", t, p), fig))
+    extra = [("threads", thread_chart(run, go))]
+    if args.counts:
+        extra.append(("counts", counts_chart(args.counts, go)))
+    charts += [(slug("chart", name), fig) for name, fig in extra if fig is not None]
+    for div_id, fig in charts:
+        parts.append(f"<div class='chart' id='{div_id}'>"
+                     + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+    for older in runs[1:]:
+        fig, text = comparison(run, older, go)
+        parts.append(f"<h2>Compared with {html.escape(Path(older.path).name)}</h2>{text}")
+        div_id = slug("chart", "compare", Path(older.path).stem)
+        parts.append(f"<div class='chart' id='{div_id}'>"
+                     + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+    page = ("<!DOCTYPE html><html><head><meta charset='utf-8'><title>sortbench report</title>"
+            f"<style>{STYLE}</style><script>{get_plotlyjs()}</script></head><body>"
+            + "\n".join(parts) + "</body></html>")
+    args.output.write_text(page)
+    print(f"wrote {args.output} ({len(page.encode()):,} bytes, {len(charts)} charts)")
+
+
+if __name__ == "__main__":
+    run_tool(main)
