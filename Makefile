@@ -7,7 +7,7 @@ CMAKE_ARGS ?=
 ARGS ?=
 SHELL := /bin/bash
 
-.PHONY: all configure deps sortbench run test sanitize fuzz patterns clean
+.PHONY: all configure deps sortbench run test sanitize fuzz patterns report clean
 
 configure:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
@@ -39,6 +39,14 @@ test: deps
 
 patterns: all
 	$(BUILD)/release/sortbench-patterns
+
+# One HTML page from a default run of the suite, or from RUN=file.json:
+# build/report.html, which opens from disk with no network.
+RUN ?=
+report: all
+	@if [ -n "$(RUN)" ]; then json="$(RUN)"; else \
+	  json=$(BUILD)/report-run.json; $(BUILD)/release/sortbench-patterns --benchmark_out=$$json --benchmark_out_format=json; fi; \
+	tools/report.py $$json -o $(BUILD)/report.html
 
 # Unit tests and the benchmark under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

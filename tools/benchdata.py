@@ -101,11 +101,14 @@ def load_benchmarks(source):
         raise ToolError(f"{name}: not Google Benchmark JSON ({e})") from None
     except (TypeError, KeyError):
         raise ToolError(f"{name}: not Google Benchmark JSON (no \"benchmarks\" list)") from None
-    for b in runs:
-        scale = NS_PER_UNIT.get(b.get("time_unit", "ns"), 1.0)
-        if "real_time" in b:
-            b["real_ns"] = b["real_time"] * scale
-            b["cpu_ns"] = b["cpu_time"] * scale
+    try:
+        for b in runs:
+            scale = NS_PER_UNIT.get(b.get("time_unit", "ns"), 1.0)
+            if "real_time" in b:
+                b["real_ns"] = float(b["real_time"]) * scale
+                b["cpu_ns"] = float(b.get("cpu_time", b["real_time"])) * scale
+    except (TypeError, ValueError, AttributeError):
+        raise ToolError(f"{name}: not Google Benchmark JSON (a benchmark without times)") from None
     return doc, runs
 
 

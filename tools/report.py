@@ -1,4 +1,5 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
+# Debian's own interpreter: plotly comes as a Debian package (python3-plotly).
 """Writes one self-contained HTML page from companion-suite runs: the run's
 environment and verdict, a ratio-to-std_sort table per element type, an
 interactive chart per pattern and type (warm or cold, hover for median,
@@ -105,6 +106,13 @@ def ratios_to_std_sort(medians, min_size=1000):
     return {k: math.exp(sum(v) / len(v)) for k, v in logs.items()}
 
 
+def human_time(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("µs", 1e3)):
+        if ns >= scale:
+            return f"{ns / scale:.3g} {unit}"
+    return f"{ns:.3g} ns"
+
+
 def geomean(values):
     values = list(values)
     return math.exp(sum(math.log(v) for v in values) / len(values)) if values else None
@@ -132,7 +140,7 @@ def verdict(run):
             largest = max(n for _, n in random)
             fastest = min((ns, c) for (c, n), ns in random.items() if n == largest)
             text += f"; on random input at {largest:,} elements the fastest is {fastest[1]} " \
-                    f"({fastest[0] / 1e6:.3g} ms)"
+                    f"({human_time(fastest[0])})"
         runner_up = sorted(overall, key=overall.get)[1:2]
         if runner_up:
             text += f", and the runner-up over all patterns is {runner_up[0]} ({overall[runner_up[0]]:.2f})"
