@@ -25,6 +25,11 @@ from pathlib import Path
 from benchdata import TYPES, ToolError, load_benchmarks, run_tool
 
 NOISY_CV = 0.05
+# Enough distinct colours for every contender of a run (plotly's default set
+# has ten, and a run has more).
+COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
+           "#bcbd22", "#17becf", "#000000", "#aec7e8", "#ffbb78", "#98df8a", "#ff9896", "#c5b0d5",
+           "#c49c94", "#f7b6d2", "#dbdb8d", "#9edae5"]
 NAME = re.compile(r"^(?P<contender>[^/]+)/(?P<pattern>[^/]+)/(?P<size>\d+)"
                   r"(?:/(?P<type>int64|double|kv16|string))?(?:/threads:(?P<threads>\d+))?(?P<cold>/cold)?$")
 
@@ -216,10 +221,11 @@ def pattern_chart(run, t, p, go):
     buttons = [{"label": s, "method": "update", "args": [{"visible": [x == s for x in states]}]}
                for s in ("warm", "cold") if s in states]
     fig.update_layout(
-        title=f"{p}, {t}: nanoseconds per element (x: noisy, cv over {NOISY_CV:.0%})",
+        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy, cv over {NOISY_CV:.0%})", "x": 0.5},
         xaxis={"type": "log", "title": "elements"}, yaxis={"type": "log", "title": "ns per element"},
-        updatemenus=[{"buttons": buttons, "direction": "right", "x": 0, "y": 1.15, "xanchor": "left"}],
-        height=430, margin={"t": 70})
+        updatemenus=[{"type": "buttons", "buttons": buttons, "direction": "right", "showactive": True,
+                      "x": 0, "y": 1.02, "xanchor": "left", "yanchor": "bottom"}],
+        colorway=COLOURS, height=460, margin={"t": 80})
     return fig
 
 
