@@ -1,8 +1,8 @@
 #include "contenders.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <boost/sort/pdqsort/pdqsort.hpp>
-#include <boost/sort/spreadsort/float_sort.hpp>
 #include <boost/sort/spreadsort/integer_sort.hpp>
 #include <boost/sort/spreadsort/string_sort.hpp>
 #include <cstddef>
@@ -123,11 +123,24 @@ struct unsigned_shift {
         return (static_cast<std::uint64_t>(x) ^ 0x8000000000000000u) >> offset;
     }
     std::uint64_t operator()(const kv16& x, unsigned offset) const { return x.key >> offset; }
+    // A double's bits as an unsigned key in the double's order: negatives
+    // with every bit flipped, the rest with the sign bit set. Boost's
+    // float_sort does the same on signed keys and subtracts them, which
+    // overflows for values spread over the whole range (as random's are).
+    // Both zeros get one key: integer_sort finds its extremes by comparing
+    // elements and indexes buckets by keys, so elements that compare equal
+    // must have equal keys, or a bucket index falls outside the buckets.
+    std::uint64_t operator()(double x, unsigned offset) const
+    {
+        const auto bits = std::bit_cast<std::uint64_t>(x == 0 ? 0.0 : x);
+        return (bits >> 63 ? ~bits : bits | 0x8000000000000000u) >> offset;
+    }
 };
 
 // A radix sort with comparison-sorted small buckets: its radix passes make
 // no comparisons, so it has no count. Each type through its own entry point:
-// integer_sort (on the key for kv16), float_sort, string_sort.
+// integer_sort (on the key for kv16, on an unsigned key of the bits for
+// double, as float_sort's own is but without its overflow), string_sort.
 struct spreadsort {
     template <class T>
     static constexpr bool takes = true;
@@ -136,9 +149,7 @@ struct spreadsort {
     static void sort(T* a, std::uint32_t n)
     {
         namespace ss = boost::sort::spreadsort;
-        if constexpr (std::is_same_v<T, double>) {
-            ss::float_sort(a, a + n);
-        } else if constexpr (std::is_same_v<T, text>) {
+        if constexpr (std::is_same_v<T, text>) {
             ss::string_sort(
                 a, a + n, [](text s, std::size_t i) { return static_cast<unsigned char>(s[i]); },
                 [](text s) { return s.size(); }, std::less<text>());

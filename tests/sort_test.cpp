@@ -200,12 +200,16 @@ TEST(Traits, HoldForExactlyTheRoutinesThatCarryThem)
         const bool killer = r.traits & quadratic_on_middle_pivot_killer;
         const double on_killer = comparisons_over_n_log_n(r.id, pattern::middle_pivot_killer, n);
         EXPECT_EQ(on_killer >= quadratic, killer) << on_killer;
-        if (!killer) EXPECT_LT(on_killer, 8) << on_killer;
+        if (!killer) {
+            EXPECT_LT(on_killer, 8) << on_killer;
+        }
 
         const bool equal_runs = r.traits & quadratic_on_equal_runs;
         const double on_equal = comparisons_over_n_log_n(r.id, pattern::all_equal, n);
         EXPECT_EQ(on_equal >= quadratic, equal_runs) << on_equal;
-        if (!equal_runs) EXPECT_LT(on_equal, 8) << on_equal;
+        if (!equal_runs) {
+            EXPECT_LT(on_equal, 8) << on_equal;
+        }
 
         if (!killer) {  // a routine with the killer trait is capped below this size anyway
             const double turtles = comparisons_over_n_log_n(r.id, pattern::middle_pivot_killer, 100000);
