@@ -16,11 +16,7 @@
 #include <tbb/global_control.h>
 #include <hwy/targets.h>
 
-#include "sorts/c_qsort.hpp"
-#include "sorts/comb_sort.hpp"
-#include "sorts/ex_quick_sort.hpp"
-#include "sorts/my_qsort.hpp"
-#include "sorts/shell_sort.hpp"
+#include "sorts/count_classics.hpp"
 
 namespace {
 
@@ -44,52 +40,50 @@ struct compares_elements {
     }
 };
 
-struct shell : compares_elements<shell> {
+// The classics count through their own counting forms.
+struct shell {
+    template <class T>
+    static constexpr bool takes = true;
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::shell_sort(a, n); }
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n) { return sorts::count_shell_sort(a, n); }
 };
 
-struct comb : compares_elements<comb> {
+struct comb {
+    template <class T>
+    static constexpr bool takes = true;
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::comb_sort(a, n); }
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n) { return sorts::count_comb_sort(a, n); }
 };
 
-struct ex_quick : compares_elements<ex_quick> {
+struct ex_quick {
+    template <class T>
+    static constexpr bool takes = true;
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::ex_quick_sort(a, n); }
+    template <class T>
+    static op_counts count(T* a, std::uint32_t n) { return sorts::count_ex_quick_sort(a, n); }
 };
 
 struct c_qsort {
     template <class T>
     static constexpr bool takes = true;
-
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::c_qsort(a, n); }
-
-    // qsort's moves happen inside the C library, where nothing counts them.
     template <class T>
-    static op_counts count(T* a, std::uint32_t n)
-    {
-        sorts::tally_now = {};
-        sorts::c_qsort<T, sorts::counting_qsort_cmp<T>>(a, n);
-        return {sorts::tally_now.comparisons, not_counted};
-    }
+    static op_counts count(T* a, std::uint32_t n) { return sorts::count_c_qsort(a, n); }
 };
 
 struct my_qsort {
     template <class T>
     static constexpr bool takes = true;
-
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::quick_sort_sub(a, n); }
-
     template <class T>
-    static op_counts count(T* a, std::uint32_t n)
-    {
-        sorts::tally_now = {};
-        sorts::quick_sort_sub(a, n, sorts::counting_three_way<T>{}, sorts::counting_tally{});
-        return sorts::tally_now;
-    }
+    static op_counts count(T* a, std::uint32_t n) { return sorts::count_my_qsort(a, n); }
 };
 
 struct std_sort : compares_elements<std_sort> {

@@ -19,7 +19,7 @@
 template <class T>
 using count_fn = sorts::op_counts(T* a, std::uint32_t n);
 
-inline constexpr std::uint64_t not_counted = UINT64_MAX;
+using sorts::not_counted;
 
 template <class T>
 struct typed_sort {

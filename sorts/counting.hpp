@@ -17,6 +17,9 @@ struct op_counts {
     std::uint64_t moves = 0;
 };
 
+// A count that a sort cannot give.
+inline constexpr std::uint64_t not_counted = UINT64_MAX;
+
 inline thread_local op_counts tally_now;
 
 // A T that counts: every operator< is one comparison, every copy or move
