@@ -26,12 +26,16 @@ using sorts::op_counts;
 // Each contender is a type with a static sort<T>, a takes<T> that says which
 // element types it can sort, and, where it compares elements, a count<T>.
 
+// A contender that sorts every element type.
+struct every_type {
+    template <class T>
+    static constexpr bool takes = true;
+};
+
 // Sorts that compare through operator< count with the same code run on
 // counted<T> elements.
 template <class Self>
-struct compares_elements {
-    template <class T>
-    static constexpr bool takes = true;
+struct compares_elements : every_type {
 
     template <class T>
     static op_counts count(T* a, std::uint32_t n)
@@ -41,45 +45,35 @@ struct compares_elements {
 };
 
 // The classics count through their own counting forms.
-struct shell {
-    template <class T>
-    static constexpr bool takes = true;
+struct shell : every_type {
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::shell_sort(a, n); }
     template <class T>
     static op_counts count(T* a, std::uint32_t n) { return sorts::count_shell_sort(a, n); }
 };
 
-struct comb {
-    template <class T>
-    static constexpr bool takes = true;
+struct comb : every_type {
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::comb_sort(a, n); }
     template <class T>
     static op_counts count(T* a, std::uint32_t n) { return sorts::count_comb_sort(a, n); }
 };
 
-struct ex_quick {
-    template <class T>
-    static constexpr bool takes = true;
+struct ex_quick : every_type {
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::ex_quick_sort(a, n); }
     template <class T>
     static op_counts count(T* a, std::uint32_t n) { return sorts::count_ex_quick_sort(a, n); }
 };
 
-struct c_qsort {
-    template <class T>
-    static constexpr bool takes = true;
+struct c_qsort : every_type {
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::c_qsort(a, n); }
     template <class T>
     static op_counts count(T* a, std::uint32_t n) { return sorts::count_c_qsort(a, n); }
 };
 
-struct my_qsort {
-    template <class T>
-    static constexpr bool takes = true;
+struct my_qsort : every_type {
     template <class T>
     static void sort(T* a, std::uint32_t n) { sorts::quick_sort_sub(a, n); }
     template <class T>
@@ -135,9 +129,7 @@ struct unsigned_shift {
 // no comparisons, so it has no count. Each type through its own entry point:
 // integer_sort (on the key for kv16, on an unsigned key of the bits for
 // double, as float_sort's own is but without its overflow), string_sort.
-struct spreadsort {
-    template <class T>
-    static constexpr bool takes = true;
+struct spreadsort : every_type {
 
     template <class T>
     static void sort(T* a, std::uint32_t n)
@@ -185,9 +177,7 @@ struct vqsort {
 // and Boost.Sort's two stable sorts beside std::stable_sort. ips4o draws its
 // samples with a generator seeded from std::random_device in every call, so
 // its comparisons differ from run to run: it has no count.
-struct ips4o_seq {
-    template <class T>
-    static constexpr bool takes = true;
+struct ips4o_seq : every_type {
 
     template <class T>
     static void sort(T* a, std::uint32_t n) { ips4o::sort(a, a + n); }
@@ -225,9 +215,7 @@ void release_thread_resources()
 }
 
 template <class Self>
-struct parallel_sort {
-    template <class T>
-    static constexpr bool takes = true;
+struct parallel_sort : every_type {
 
     static void use_threads(unsigned threads)
     {
