@@ -14,10 +14,7 @@
 
 #include "inputs/patterns.hpp"
 #include "platform/ticks.hpp"
-
-// The shape of a sort of T elements.
-template <class T>
-using sort_fn = void(T* a, std::uint32_t n);
+#include "sorts/forms.hpp"
 
 // A batch holds about this many bytes, so that small arrays are sorted many to
 // a clock read and a warm batch stays in the L2 cache.
@@ -73,16 +70,11 @@ struct batch_timing {
     long faults = 0;          // minor page faults between the two reads
 };
 
-// Copies the inputs into the work area, then sorts every array of the batch
-// between two reads of `clock`. Nothing else lies between the two reads.
-template <class T>
-batch_timing time_batch(prepared<T>& in, sort_fn<T>* sort, bool cold, const tick_source& clock)
+// Sorts every array of the batch with `sort` between two reads of `clock`.
+// Nothing else lies between the two reads.
+template <class T, class Sort>
+batch_timing timed_calls(prepared<T>& in, Sort sort, const tick_source& clock)
 {
-    if (cold) {
-        copy_cold(std::as_bytes(std::span(in.input)), std::as_writable_bytes(std::span(in.work)));
-    } else {
-        std::copy(in.input.begin(), in.input.end(), in.work.begin());
-    }
     const long faults_before = minor_faults();
     const std::uint64_t t0 = clock.counter();
     for (std::size_t k = 0; k < in.copies; ++k) {
@@ -90,6 +82,24 @@ batch_timing time_batch(prepared<T>& in, sort_fn<T>* sort, bool cold, const tick
     }
     const std::uint64_t t1 = clock.counter();
     return {t1 - t0, minor_faults() - faults_before};
+}
+
+// Copies the inputs into the work area, then times sorting them. A plain
+// function is called as it is, so that the timed loop of a sort that needs no
+// state is the same as if no sort had any.
+template <class T>
+batch_timing time_batch(prepared<T>& in, sort_ref<T> sort, bool cold, const tick_source& clock)
+{
+    if (cold) {
+        copy_cold(std::as_bytes(std::span(in.input)), std::as_writable_bytes(std::span(in.work)));
+    } else {
+        std::copy(in.input.begin(), in.input.end(), in.work.begin());
+    }
+    if (sort.plain() != nullptr) {
+        return timed_calls(in, sort.plain(), clock);
+    }
+    return timed_calls(in, [f = sort.bound(), state = sort.state()](T* a, std::uint32_t n) { f(state, a, n); },
+                       clock);
 }
 
 // True when every array of the last batch is ordered by operator< and holds

@@ -1,55 +1,45 @@
 // What the companion suite times: the registry's routines, then the standard
-// library's sorts and the state of the art as anchors. Each contender has a
-// sort for every element type it can take, and, where it compares elements,
-// a counting form of the same code.
+// library's sorts and the state of the art as anchors, then the parallel
+// sorts. Each contender has a sort for every element type it can take, and,
+// where it compares elements, a counting form of the same code.
 #pragma once
 
-#include <cstdint>
+#include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "bench/batch.hpp"
-#include "inputs/elements.hpp"
-#include "sorts/counting.hpp"
+#include "sorts/forms.hpp"
 #include "sorts/registry.hpp"
 
-// Sorts a[0 .. n-1] and returns the comparisons and moves it made; a count
-// the contender cannot give is not_counted.
-template <class T>
-using count_fn = sorts::op_counts(T* a, std::uint32_t n);
-
 using sorts::not_counted;
-
-template <class T>
-struct typed_sort {
-    sort_fn<T>* sort = nullptr;    // null: the contender cannot take T
-    count_fn<T>* count = nullptr;  // null: no comparisons to count (a radix or vector sort)
-};
 
 struct contender {
     std::string id;
     unsigned traits = 0;  // routine_trait bits
-    // Non-null for a parallel sort: sets the number of threads its next
-    // calls use (and makes its thread pool), outside any timed window.
-    void (*use_threads)(unsigned threads) = nullptr;
-    std::tuple<typed_sort<std::int32_t>, typed_sort<std::int64_t>, typed_sort<double>, typed_sort<kv16>,
-               typed_sort<text>>
-        typed;
+    sort_forms forms;
+    // Set for a parallel sort: makes its next calls use `threads` threads
+    // (and makes its thread pool), outside any timed window.
+    std::function<void(unsigned threads)> use_threads;
 
     template <class T>
     const typed_sort<T>& of() const
     {
-        return std::get<typed_sort<T>>(typed);
+        return forms.of<T>();
     }
+    bool parallel() const { return static_cast<bool>(use_threads); }
 };
 
-std::vector<contender> contenders();
+// A routine of the registry as a contender: on int32 the suite times the
+// very function that sortbench calls.
+inline contender registry_contender(const routine_info& r)
+{
+    return {r.id, r.traits, *r.forms, {}};
+}
 
-// The thread counts a parallel contender runs at: 1, 2, 4, ... below
-// `limit`, then `limit` itself (the machine's hardware threads unless told
-// otherwise).
-std::vector<unsigned> thread_counts(unsigned limit);
+// std_sort, std_stable_sort, pdqsort, spreadsort, vqsort, ips4o, spinsort,
+// flat_stable_sort: sequential sorts from libraries, beside which the
+// routines are read.
+std::vector<contender> anchor_contenders();
 
 // The instruction set vqsort dispatches to on this machine, e.g. "AVX3".
 std::string vqsort_target();

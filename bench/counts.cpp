@@ -1,11 +1,10 @@
 #include "counts.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
-#include "bench/suite.hpp"
-#include "inputs/patterns.hpp"
-#include "inputs/sizes.hpp"
+#include "inputs/disorder.hpp"
 
 namespace {
 
@@ -13,35 +12,64 @@ template <class T>
 void count_type(const std::vector<contender>& all, bool full_grid,
                 const std::function<bool(const std::string&)>& wanted, std::vector<count_record>& out)
 {
-    const std::string_view type = element_traits<T>::name;
+    const std::string type(element_traits<T>::name);
     std::vector<T> a;
-    for (const contender& c : all) {
-        const typed_sort<T>& s = c.of<T>();
-        // A parallel sort is counted in its sequential form, where it has one.
-        if (s.sort == nullptr || c.use_threads != nullptr) continue;
-        for (const pattern_info& p : all_patterns) {
-            for (const std::uint32_t n : suite_sizes) {
-                if (n > size_cap(c, p) || (!in_default_run(type, p.p, n, false) && !full_grid)) continue;
-                if (!wanted(benchmark_name(c.id, p.name, n, type, false))) continue;
-                count_record r{c.id, std::string(type), std::string(p.name), n, {}, {}};
-                if (s.count != nullptr) {
-                    a.resize(n);
-                    fill_elements(p.p, std::span(a), 1);
-                    const sorts::op_counts counts = s.count(a.data(), n);
-                    if (!std::is_sorted(a.begin(), a.end())) {
-                        throw std::runtime_error("the counting form of " + c.id + " did not sort " + r.pattern + "/" +
-                                                 std::to_string(n) + "/" + r.type);
-                    }
-                    r.comparisons = counts.comparisons;
-                    if (counts.moves != not_counted) r.moves = counts.moves;
-                }
-                out.push_back(std::move(r));
+    for_each_case<T>(all, {full_grid, 1}, [&](const grid_case& g) {
+        if (g.c->parallel() || g.cold || g.capped || !wanted(g.name)) return;
+        count_record r{g.c->id, type, std::string(g.p->name), g.n, {}, {}};
+        if (const count_ref<T>& count = g.c->of<T>().count) {
+            a.resize(g.n);
+            fill_elements(g.p->p, std::span(a), 1);
+            const sorts::op_counts counts = count(a.data(), g.n);
+            if (!std::is_sorted(a.begin(), a.end())) {
+                throw std::runtime_error("the counting form did not sort " + g.name);
             }
+            r.comparisons = counts.comparisons;
+            if (counts.moves != not_counted) r.moves = counts.moves;
         }
-    }
+        out.push_back(std::move(r));
+    });
+}
+
+std::string json_number(const std::optional<std::uint64_t>& v)
+{
+    return v ? std::to_string(*v) : "null";
+}
+
+std::string json_number(const std::optional<double>& v)
+{
+    if (!v) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", *v);
+    return text;
+}
+
+std::string cell(const std::optional<std::uint64_t>& v)
+{
+    return v ? std::to_string(*v) : "n/a";
+}
+
+std::string cell(const std::optional<double>& v)
+{
+    if (!v) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", *v);
+    return text;
 }
 
 }  // namespace
+
+std::optional<double> count_record::comparisons_per_element() const
+{
+    if (!comparisons || size == 0) return std::nullopt;
+    return static_cast<double>(*comparisons) / size;
+}
+
+std::optional<double> count_record::comparisons_per_n_log2_n() const
+{
+    if (!comparisons || size < 2) return std::nullopt;
+    return static_cast<double>(*comparisons) / (size * std::log2(size));
+}
 
 std::vector<count_record> count_all(const std::vector<contender>& all, bool full_grid,
                                     const std::function<bool(const std::string&)>& wanted)
@@ -51,11 +79,66 @@ std::vector<count_record> count_all(const std::vector<contender>& all, bool full
     return out;
 }
 
+void write_counts(std::FILE* out, const std::vector<count_record>& records, bool json)
+{
+    if (json) {
+        std::fputs("[\n", out);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const count_record& r = records[i];
+            std::fprintf(out,
+                         "  {\"contender\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
+                         "\"comparisons\": %s, \"moves\": %s, \"comparisons_per_element\": %s, "
+                         "\"comparisons_per_n_log2_n\": %s}%s\n",
+                         r.contender.c_str(), r.type.c_str(), r.pattern.c_str(), r.size,
+                         json_number(r.comparisons).c_str(), json_number(r.moves).c_str(),
+                         json_number(r.comparisons_per_element()).c_str(),
+                         json_number(r.comparisons_per_n_log2_n()).c_str(), i + 1 < records.size() ? "," : "");
+        }
+        std::fputs("]\n", out);
+        return;
+    }
+    std::fprintf(out, "%-16s %-7s %-20s %8s %14s %14s %10s %12s\n", "contender", "type", "pattern", "size",
+                 "comparisons", "moves", "cmp/elem", "cmp/nlog2n");
+    for (const count_record& r : records) {
+        std::fprintf(out, "%-16s %-7s %-20s %8u %14s %14s %10s %12s\n", r.contender.c_str(), r.type.c_str(),
+                     r.pattern.c_str(), r.size, cell(r.comparisons).c_str(), cell(r.moves).c_str(),
+                     cell(r.comparisons_per_element()).c_str(), cell(r.comparisons_per_n_log2_n()).c_str());
+    }
+}
+
+void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json)
+{
+    std::vector<std::int32_t> a(n);
+    if (json) {
+        std::fputs("[\n", out);
+    } else {
+        std::fprintf(out, "%-20s %8s %16s %14s %10s\n", "pattern", "size", "inverted pairs", "ascending runs",
+                     "distinct");
+    }
+    for (std::size_t i = 0; i < all_patterns.size(); ++i) {
+        const pattern_info& p = all_patterns[i];
+        fill_pattern(p.p, a, 1);
+        const disorder d = measure_disorder<std::int32_t>(a);
+        const std::string name(p.name);
+        const auto runs = static_cast<unsigned long long>(d.ascending_runs);
+        const auto distinct = static_cast<unsigned long long>(d.distinct);
+        if (json) {
+            std::fprintf(out,
+                         "  {\"pattern\": \"%s\", \"size\": %u, \"inverted_fraction\": %.6f, "
+                         "\"ascending_runs\": %llu, \"distinct\": %llu}%s\n",
+                         name.c_str(), n, d.inverted_fraction, runs, distinct, i + 1 < all_patterns.size() ? "," : "");
+        } else {
+            std::fprintf(out, "%-20s %8u %16.4f %14llu %10llu\n", name.c_str(), n, d.inverted_fraction, runs, distinct);
+        }
+    }
+    if (json) std::fputs("]\n", out);
+}
+
 std::optional<std::string> first_instability(const contender& c)
 {
-    sort_fn<kv16>* sort = c.of<kv16>().sort;
-    if (sort == nullptr) return std::nullopt;
-    if (c.use_threads != nullptr) c.use_threads(2);
+    const sort_ref<kv16>& sort = c.of<kv16>().sort;
+    if (!sort) return std::nullopt;
+    if (c.parallel()) c.use_threads(2);
     std::vector<kv16> a;
     for (const pattern_info& p : all_patterns) {
         for (const std::uint32_t n : {10u, 100u, 1000u, 10000u}) {

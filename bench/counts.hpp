@@ -4,12 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "bench/contenders.hpp"
+#include "bench/grid.hpp"
 
 struct count_record {
     std::string contender;
@@ -18,14 +19,26 @@ struct count_record {
     std::uint32_t size = 0;
     std::optional<std::uint64_t> comparisons;  // empty: not available (no comparisons to count)
     std::optional<std::uint64_t> moves;        // empty: not available
+
+    // Comparisons per element, and over n log2 n (empty below 2 elements).
+    std::optional<double> comparisons_per_element() const;
+    std::optional<double> comparisons_per_n_log2_n() const;
 };
 
-// Counts every contender on every type it takes, pattern and size of the
-// suite's run (the default run's cases, or all with `full_grid`), capped as
-// in the suite; `wanted` selects by the name contender/pattern/size[/type].
-// A contender whose counting form leaves an array unsorted throws.
+// Counts every sequential contender on every type it takes, pattern and
+// size of the grid (warm cases only: a count does not depend on the cache),
+// leaving out capped cases; `wanted` selects by the name
+// contender/pattern/size[/type]. A contender whose counting form leaves an
+// array unsorted throws. A parallel sort is counted through its sequential
+// form, where it has one.
 std::vector<count_record> count_all(const std::vector<contender>& all, bool full_grid,
                                     const std::function<bool(const std::string&)>& wanted);
+
+// Writes the records as a table, or as a JSON list.
+void write_counts(std::FILE* out, const std::vector<count_record>& records, bool json);
+
+// Writes the disorder measures of every pattern at `n` elements.
+void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json);
 
 // Where the contender was first seen to put equal keys out of their input
 // order, as "pattern/size"; empty when it never was. Tried on kv16 input

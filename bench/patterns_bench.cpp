@@ -21,44 +21,32 @@
 #include <vector>
 
 #include "bench/context.hpp"
+#include "bench/flags.hpp"
 #include "bench/noise.hpp"
-#include "bench/plugin.hpp"
 #include "bench/suite.hpp"
 
 namespace {
 
-// The value of the last --name=value among the arguments, or `fallback`.
-std::string flag_value(const std::vector<char*>& args, const std::string& name, const std::string& fallback)
-{
-    std::string value = fallback;
-    const std::string prefix = "--" + name + "=";
-    for (const char* a : args) {
-        if (std::strncmp(a, prefix.c_str(), prefix.size()) == 0) {
-            value = a + prefix.size();
-        }
-    }
-    return value;
-}
+constexpr flag_spec own_flags[] = {
+    {"contender", "PATH", "a contender library (include/sortbench/contender.h); repeatable", true},
+    {"full_grid", "", "every element type on every pattern, size and cache state, not only int32's"},
+    {"max_threads", "N", "the parallel sorts run at 1, 2, 4, ... up to N threads (default: the hardware's)"},
+    {"help", "", "this list, then Google Benchmark's flags"},
+};
 
-// Removes every --name and --name=value from the arguments and returns their
-// values in order ("" for a bare --name): the suite's own flags, which
-// Google Benchmark would reject.
-std::vector<std::string> take_flag(std::vector<char*>& args, const std::string& name)
+// Google Benchmark's flags that the suite reads as well; they stay in the
+// arguments for Google Benchmark.
+constexpr flag_spec peeked_flags[] = {
+    {"benchmark_repetitions", "N", ""},
+    {"benchmark_format", "FORMAT", ""},
+    {"benchmark_out", "FILE", ""},
+    {"benchmark_out_format", "FORMAT", ""},
+};
+
+int usage_error(const std::string& why)
 {
-    std::vector<std::string> values;
-    const std::string bare = "--" + name;
-    std::erase_if(args, [&](const char* a) {
-        if (bare == a) {
-            values.emplace_back();
-            return true;
-        }
-        if (std::strncmp(a, (bare + "=").c_str(), bare.size() + 1) == 0) {
-            values.emplace_back(a + bare.size() + 1);
-            return true;
-        }
-        return false;
-    });
-    return values;
+    std::fprintf(stderr, "sortbench-patterns: %s\n", why.c_str());
+    return 1;
 }
 
 // A reporter for the console or JSON format that flags noisy figures; null
@@ -99,69 +87,68 @@ int main(int argc, char** argv)
     // rather than all of one. Arguments given on the command line come later
     // and win. The minimum time per repetition is short because a full run
     // holds thousands of benchmarks; see docs/ for how it was chosen.
-    std::vector<char*> args{argv[0],
-                            const_cast<char*>("--benchmark_min_time=0.01"),
-                            const_cast<char*>("--benchmark_repetitions=3"),
-                            const_cast<char*>("--benchmark_enable_random_interleaving=true"),
-                            const_cast<char*>("--benchmark_display_aggregates_only=true")};
+    std::vector<std::string> args{"--benchmark_min_time=0.01", "--benchmark_repetitions=3",
+                                  "--benchmark_enable_random_interleaving=true",
+                                  "--benchmark_display_aggregates_only=true"};
     args.insert(args.end(), argv + 1, argv + argc);
 
-    // --full_grid: every element type on every pattern, size and cache state,
-    // not only int32's.
-    const std::vector<std::string> full = take_flag(args, "full_grid");
-    const bool full_grid = !full.empty() && (full.back().empty() || full.back() == "true");
-    if (!full.empty() && !full_grid && full.back() != "false") {
-        std::fprintf(stderr, "sortbench-patterns: --full_grid takes true or false, not '%s'\n", full.back().c_str());
-        return 1;
-    }
-    // --max_threads=N (or SORTBENCH_MAX_THREADS): the parallel sorts run at
-    // 1, 2, 4, ... threads up to N, by default the machine's hardware threads.
-    unsigned max_threads = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::string> limits = take_flag(args, "max_threads");
-    if (limits.empty() && std::getenv("SORTBENCH_MAX_THREADS") != nullptr) {
-        limits.emplace_back(std::getenv("SORTBENCH_MAX_THREADS"));
-    }
-    if (!limits.empty()) {
-        const std::optional<unsigned> limit = parse_thread_limit(limits.back());
-        if (!limit) {
-            std::fprintf(stderr, "sortbench-patterns: --max_threads must be a whole number from 1 to 65536, not '%s'\n",
-                         limits.back().c_str());
-            return 1;
-        }
-        max_threads = *limit;
-    }
-    // --contender=PATH, repeatable: a shared library joins the contenders.
-    std::vector<contender> all;
+    grid_options grid;
+    grid.max_threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> libraries;
+    std::vector<std::string> rest;
+    std::string repetitions, format, out_file, out_format;
     try {
-        all = contenders_with(take_flag(args, "contender"));
+        const parsed_flags own(args, own_flags);
+        if (own.boolean("help")) {
+            std::printf("usage: sortbench-patterns [flags]\n\nThe suite's flags:\n%s\nGoogle Benchmark's flags:\n",
+                        flags_help(own_flags).c_str());
+            std::fflush(stdout);
+            rest = {"--help"};
+        } else {
+            rest = own.rest();
+        }
+        grid.full_grid = own.boolean("full_grid");
+        // --max_threads, or SORTBENCH_MAX_THREADS where it is not given.
+        const char* env = std::getenv("SORTBENCH_MAX_THREADS");
+        if (const auto limit = own.given("max_threads") ? own.value("max_threads")
+                                                         : (env ? std::optional<std::string>(env) : std::nullopt)) {
+            const auto n = whole_number(*limit, 1, 65536);
+            if (!n) throw flag_error("--max_threads must be a whole number from 1 to 65536, not '" + *limit + "'");
+            grid.max_threads = *n;
+        }
+        libraries = own.values("contender");
+
+        const parsed_flags peeked(rest, peeked_flags);
+        repetitions = peeked.value("benchmark_repetitions").value_or("3");
+        if (!whole_number(repetitions, 1, 1000000000)) {
+            throw flag_error("--benchmark_repetitions must be a whole number of at least 1, not '" + repetitions + "'");
+        }
+        format = peeked.value("benchmark_format").value_or("console");
+        out_file = peeked.value("benchmark_out").value_or("");
+        out_format = peeked.value("benchmark_out_format").value_or("json");
+    } catch (const flag_error& e) {
+        return usage_error(e.what());
+    }
+
+    std::vector<char*> gb_args{argv[0]};
+    for (std::string& a : rest) gb_args.push_back(a.data());
+    int arg_count = static_cast<int>(gb_args.size());
+    benchmark::Initialize(&arg_count, gb_args.data());
+    if (benchmark::ReportUnrecognizedArguments(arg_count, gb_args.data())) {
+        return 1;
+    }
+
+    std::unique_ptr<suite_run> run;
+    try {
+        run = std::make_unique<suite_run>(libraries);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "sortbench-patterns: %s\n", e.what());
-        return 1;
-    }
-
-    const std::string repetitions = flag_value(args, "benchmark_repetitions", "3");
-    char* end = nullptr;
-    const long count = std::strtol(repetitions.c_str(), &end, 10);
-    if (end == repetitions.c_str() || *end != '\0' || count < 1) {
-        std::fprintf(stderr, "sortbench-patterns: --benchmark_repetitions must be a whole number of at least 1, not '%s'\n",
-                     repetitions.c_str());
-        return 1;
-    }
-
-    // Read before Initialize, which takes the flags it knows out of the list.
-    const std::string format = flag_value(args, "benchmark_format", "console");
-    const std::string out_file = flag_value(args, "benchmark_out", "");
-    const std::string out_format = flag_value(args, "benchmark_out_format", "json");
-
-    int arg_count = static_cast<int>(args.size());
-    benchmark::Initialize(&arg_count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(arg_count, args.data())) {
-        return 1;
+        return usage_error(e.what());
     }
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);
     }
-    register_suite(all, full_grid, max_threads);
+    benchmark::AddCustomContext("noisy_cv", std::to_string(noisy_cv));
+    register_suite(*run, grid);
 
     const char* term = std::getenv("TERM");
     const bool colour = isatty(STDOUT_FILENO) && term != nullptr && std::strcmp(term, "dumb") != 0;
@@ -180,5 +167,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "sortbench-patterns: write error: %s\n", std::strerror(errno));
     }
     // A filter that matches nothing is a mistake, not an empty success.
-    return wrong_results() > 0 || ran == 0 || lost ? 1 : 0;
+    return run->wrong_results() > 0 || ran == 0 || lost ? 1 : 0;
 }

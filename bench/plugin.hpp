@@ -2,21 +2,40 @@
 // with dlopen into this process.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "bench/contenders.hpp"
 
-// At most this many libraries per run: each takes a set of fixed entry
-// points, since a loaded function cannot be called through the suite's own
-// function type.
-inline constexpr std::size_t max_loaded_contenders = 16;
+// The library's functions for one element type.
+template <class T>
+struct library_functions {
+    void (*sort)(T*, std::size_t) = nullptr;
+    void (*sort_by)(T*, std::size_t, int (*)(const T*, const T*)) = nullptr;
+};
 
-// Loads the library at `path` as a contender. Throws std::runtime_error with
-// one line naming the path and the cause when it cannot be loaded, exports no
-// sortbench_sort_* function, has more libraries before it than fit, or has a
-// name that is not usable or that another contender in `taken` already has.
-contender load_contender(const std::string& path, const std::vector<contender>& taken);
+// A contender library, loaded for as long as this object lives.
+class contender_library {
+public:
+    // Loads the library at `path`. Throws std::runtime_error with one line
+    // naming the path and the cause when it cannot be loaded, exports no
+    // sortbench_sort_* function, or names itself with other than letters,
+    // digits, '_' and '-'.
+    explicit contender_library(const std::string& path);
+    ~contender_library();
+    contender_library(const contender_library&) = delete;
+    contender_library& operator=(const contender_library&) = delete;
 
-// The built-in contenders, then one per --contender path, in order.
-std::vector<contender> contenders_with(const std::vector<std::string>& paths);
+    const std::string& path() const { return path_; }
+    // From its sortbench_name(), else from its file name.
+    const std::string& name() const { return name_; }
+
+    // Its sorts as a contender, calling into this object.
+    contender as_contender();
+
+private:
+    std::string path_;
+    std::string name_;
+    void* handle_ = nullptr;
+    per_type<library_functions> functions_;
+};

@@ -14,30 +14,7 @@
 #include <string_view>
 #include <tuple>
 
-#include "sortbench/contender.h"
-
-// A 64-bit key with a 64-bit payload, ordered by the key alone. Laid out as
-// Highway's hwy::K64V64 (payload first, then key, 16-byte aligned), so that
-// vqsort can sort it in place; the record of the contender interface, so that
-// a contender library sorts the suite's arrays as they are.
-using kv16 = sortbench_kv16;
-
-inline bool operator<(const kv16& x, const kv16& y)
-{
-    return x.key < y.key;
-}
-
-inline bool operator==(const kv16& x, const kv16& y)
-{
-    return x.key == y.key && x.value == y.value;
-}
-
-// Strings are std::string_views into storage that lives as long as the
-// process, as a C program sorts an array of char* into its own buffers:
-// a std::string owns its bytes and may point into itself, so it cannot be
-// moved byte by byte the way the qsort-style routines move records, while a
-// view is two words that any routine can move soundly.
-using text = std::string_view;
+#include "inputs/element_types.hpp"
 
 template <class T>
 struct element_traits;
@@ -89,14 +66,3 @@ struct element_traits<text> {
     static bool same(text x, text y) { return x == y; }
     static text from(std::int32_t v, std::size_t position);
 };
-
-// Calls f(T{}) for each element type, int32 first.
-template <class F>
-void for_each_type(F&& f)
-{
-    f(std::int32_t{});
-    f(std::int64_t{});
-    f(double{});
-    f(kv16{});
-    f(text{});
-}

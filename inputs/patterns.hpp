@@ -12,7 +12,7 @@
 
 #include "inputs/elements.hpp"
 
-#include "sorts/registry.hpp"
+#include "sorts/traits.hpp"
 
 enum class pattern {
     ascending,            // 0, 1, 2, ...

@@ -30,7 +30,13 @@ struct natural_order {
 // A three-way order made from a strict weak order, as a qsort() comparison
 // function returns it: negative when x sorts first, zero when neither does,
 // positive when y sorts first. For integers this is the sign of x - y without
-// the subtraction, which would wrap for values more than half the range apart.
+// the subtraction, which would wrap for values more than half the range apart
+// (2000000000 - -2000000000 is negative in 32 bits) and make the order
+// intransitive.
+//
+// Written as a choice rather than as (x > y) - (x < y): GCC folds a test such
+// as three_way(x, y) < 0 of this form into the single comparison x < y, but
+// not of that one, which cost quick_sort_sub a third of its instructions.
 template <class Less>
 struct three_way {
     Less less{};

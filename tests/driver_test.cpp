@@ -49,7 +49,7 @@ void reverse_block(std::int32_t* a, std::uint32_t n)
 // report is still written in full.
 TEST(Benchmark, OrderingErrorsEndWithStatusTwoAfterTheReport)
 {
-    static const routine_info broken[] = {{"reverse", "shell sort        ", reverse_block, 0}};
+    static const routine_info broken[] = {{"reverse", "shell sort        ", reverse_block, nullptr, 0}};
     testing::internal::CaptureStdout();
     const int status = run_benchmark(0, broken);
     const std::string out = testing::internal::GetCapturedStdout();
@@ -58,6 +58,24 @@ TEST(Benchmark, OrderingErrorsEndWithStatusTwoAfterTheReport)
     EXPECT_NE(out.find("too many errors.\n"), std::string::npos);
     EXPECT_NE(out.find("\n,shell sort         ,"), std::string::npos);
     EXPECT_EQ(out.substr(out.size() - 3), ",\n\n");
+}
+
+// Exchanges the first two elements of the fourth array of a million: one
+// pair out of order in the whole run.
+void break_one_pair(std::int32_t* a, std::uint32_t n)
+{
+    if (n == 1000000 && a[0] == 3000000) std::swap(a[0], a[1]);
+}
+
+TEST(Benchmark, ASingleOrderingErrorEndsWithStatusTwo)
+{
+    static const routine_info broken[] = {{"one_pair", "shell sort        ", break_one_pair, nullptr, 0}};
+    testing::internal::CaptureStdout();
+    const int status = run_benchmark(0, broken);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, exit_ordering_errors);
+    EXPECT_EQ(out.find("shell sort         : <3> [0] : error 3000001,3000000\n"), 0u) << out.substr(0, 200);
+    EXPECT_EQ(out.find(" : error ", out.find('\n')), std::string::npos) << "more than one error line";
 }
 
 struct closed {

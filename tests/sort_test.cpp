@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "inputs/elements.hpp"
 #include "inputs/patterns.hpp"
-#include "sorts/count_classics.hpp"
 #include "sorts/registry.hpp"
 
 // Test names and failure messages show a routine and a pattern by name.
@@ -126,7 +126,101 @@ INSTANTIATE_TEST_SUITE_P(AllRoutines, SortEachRoutine, testing::ValuesIn(routine
                              return std::string(info.param.id);
                          });
 
-TEST(DiffOrder, HasTheTrueSignForEveryPair)
+// Values on either side of everything a pattern makes in each type, for the
+// guards: large on the left, small on the right, so that any exchange with a
+// guard is out of order, and marked where the type has room for a mark.
+template <class T>
+struct guard_values;
+template <>
+struct guard_values<std::int32_t> {
+    static std::int32_t left() { return int_max; }
+    static std::int32_t right() { return int_min; }
+};
+template <>
+struct guard_values<std::int64_t> {
+    static std::int64_t left() { return std::numeric_limits<std::int64_t>::max(); }
+    static std::int64_t right() { return std::numeric_limits<std::int64_t>::min(); }
+};
+template <>
+struct guard_values<double> {
+    static double left() { return std::numeric_limits<double>::infinity(); }
+    static double right() { return -std::numeric_limits<double>::infinity(); }
+};
+template <>
+struct guard_values<kv16> {
+    static kv16 left() { return {0xfeedu, UINT64_MAX}; }
+    static kv16 right() { return {0xbeefu, 0}; }
+};
+template <>
+struct guard_values<text> {
+    static text left() { return "\xff"; }  // strings compare as unsigned bytes
+    static text right() { return ""; }
+};
+
+// Sorts `input` with `sort` inside guards and checks the guards, and that
+// the result is ordered and, sorted again by the type's finer order, is the
+// input so sorted: a lost, doubled or altered element shows.
+template <class T, class Sort>
+void expect_sorts_with_guards(Sort sort, const std::vector<T>& input)
+{
+    using g = guard_values<T>;
+    std::vector<T> buf(input.size() + 2 * guard_len, g::left());
+    std::fill_n(buf.end() - guard_len, guard_len, g::right());
+    std::copy(input.begin(), input.end(), buf.begin() + guard_len);
+
+    sort(buf.data() + guard_len, static_cast<std::uint32_t>(input.size()));
+
+    std::vector<T> got(buf.begin() + guard_len, buf.end() - guard_len);
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end()));
+    std::vector<T> expected = input;
+    std::sort(expected.begin(), expected.end(), element_traits<T>::finer);
+    std::sort(got.begin(), got.end(), element_traits<T>::finer);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin(), expected.end(), element_traits<T>::same));
+    const auto is = [](T want) { return [want](const T& v) { return element_traits<T>::same(v, want); }; };
+    EXPECT_TRUE(std::all_of(buf.begin(), buf.begin() + guard_len, is(g::left()))) << "left guard touched";
+    EXPECT_TRUE(std::all_of(buf.end() - guard_len, buf.end(), is(g::right()))) << "right guard touched";
+}
+
+using typed_case = std::tuple<routine_info, std::string_view, pattern, std::uint32_t>;
+
+class TypedGrid : public testing::TestWithParam<typed_case> {};
+
+// Every routine's form for every element type, and its counting form, at the
+// sizes around the routines' cut-offs.
+TEST_P(TypedGrid, SortAndCountFormsMatchStdSort)
+{
+    const auto& [routine, type, pat, n] = GetParam();
+    for_each_type([&]<class T>(T) {
+        if (element_traits<T>::name != type) return;
+        const typed_sort<T>& forms = routine.forms->of<T>();
+        ASSERT_TRUE(forms.sort);
+        ASSERT_TRUE(forms.count);
+        std::vector<T> input(n);
+        fill_elements(pat, std::span(input), 0x5eed0000u + n);
+        SCOPED_TRACE("sort form");
+        expect_sorts_with_guards<T>(forms.sort, input);
+        SCOPED_TRACE("counting form");
+        expect_sorts_with_guards<T>(forms.count, input);
+    });
+}
+
+std::vector<std::string_view> type_names()
+{
+    std::vector<std::string_view> names;
+    for_each_type([&]<class T>(T) { names.push_back(element_traits<T>::name); });
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllRoutines, TypedGrid,
+    testing::Combine(testing::ValuesIn(routines), testing::ValuesIn(type_names()), testing::ValuesIn(grid_patterns()),
+                     testing::Values(0u, 1u, 2u, 17u, 18u, 32u, 33u, 44u, 45u, 65u, 200u)),
+    [](const testing::TestParamInfo<typed_case>& info) {
+        return std::string(std::get<0>(info.param).id) + "_" + std::string(std::get<1>(info.param)) + "_" +
+               std::string(pattern_name(std::get<2>(info.param))) + "_" + std::to_string(std::get<3>(info.param));
+    });
+
+TEST(QsortCmp, HasTheTrueSignForEveryPair)
 {
     struct row {
         std::int32_t x, y;
@@ -176,14 +270,13 @@ TEST(Quicksorts, EqualRunsStayOnASmallStack)
 
 // Comparisons per element of one sort of the pattern at size n, divided by
 // log2 n: about 1 to 3 for an n log n sort, n / log2 n for a quadratic one.
-double comparisons_over_n_log_n(std::string_view id, pattern p, std::uint32_t n)
+double comparisons_over_n_log_n(const routine_info& r, pattern p, std::uint32_t n)
 {
     std::vector<std::int32_t> a(n);
     fill_pattern(p, a, 1);
-    const std::optional<sorts::op_counts> counts = sorts::count_classic(id, a.data(), n);
-    EXPECT_TRUE(counts.has_value()) << id;
-    EXPECT_TRUE(std::is_sorted(a.begin(), a.end())) << id;
-    return counts ? static_cast<double>(counts->comparisons) / (n * std::log2(n)) : 0;
+    const sorts::op_counts counts = r.forms->of<std::int32_t>().count(a.data(), n);
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end())) << r.id;
+    return static_cast<double>(counts.comparisons) / (n * std::log2(n));
 }
 
 // Each trait of the registry holds, by counted comparisons, for exactly the
@@ -198,21 +291,21 @@ TEST(Traits, HoldForExactlyTheRoutinesThatCarryThem)
     for (const routine_info& r : routines) {
         SCOPED_TRACE(r.id);
         const bool killer = r.traits & quadratic_on_middle_pivot_killer;
-        const double on_killer = comparisons_over_n_log_n(r.id, pattern::middle_pivot_killer, n);
+        const double on_killer = comparisons_over_n_log_n(r, pattern::middle_pivot_killer, n);
         EXPECT_EQ(on_killer >= quadratic, killer) << on_killer;
         if (!killer) {
             EXPECT_LT(on_killer, 8) << on_killer;
         }
 
         const bool equal_runs = r.traits & quadratic_on_equal_runs;
-        const double on_equal = comparisons_over_n_log_n(r.id, pattern::all_equal, n);
+        const double on_equal = comparisons_over_n_log_n(r, pattern::all_equal, n);
         EXPECT_EQ(on_equal >= quadratic, equal_runs) << on_equal;
         if (!equal_runs) {
             EXPECT_LT(on_equal, 8) << on_equal;
         }
 
         if (!killer) {  // a routine with the killer trait is capped below this size anyway
-            const double turtles = comparisons_over_n_log_n(r.id, pattern::middle_pivot_killer, 100000);
+            const double turtles = comparisons_over_n_log_n(r, pattern::middle_pivot_killer, 100000);
             EXPECT_EQ(turtles >= 20, (r.traits & quadratic_on_turtles) != 0) << turtles;
         }
     }

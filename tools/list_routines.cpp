@@ -6,21 +6,13 @@
 
 int main()
 {
-    constexpr struct {
-        routine_trait bit;
-        const char* name;
-    } trait_names[] = {
-        {quadratic_on_equal_runs, "quadratic_on_equal_runs"},
-        {quadratic_on_middle_pivot_killer, "quadratic_on_middle_pivot_killer"},
-        {quadratic_on_turtles, "quadratic_on_turtles"},
-    };
     // Ids and labels are plain ASCII without quotes or backslashes.
     std::puts("[");
     for (std::size_t i = 0; i < routines.size(); ++i) {
         const routine_info& r = routines[i];
         std::printf("  {\"id\": \"%s\", \"label\": \"%s\", \"traits\": [", r.id, r.label);
         const char* sep = "";
-        for (const auto& t : trait_names) {
+        for (const auto& t : routine_trait_names) {
             if (r.traits & t.bit) {
                 std::printf("%s\"%s\"", sep, t.name);
                 sep = ", ";

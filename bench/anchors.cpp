@@ -1,0 +1,141 @@
+// The sequential anchors: the standard library's sorts and the state of the
+// art from Boost.Sort, Highway and ips4o, each adapted to the suite's shape.
+#include <algorithm>
+#include <bit>
+#include <boost/sort/pdqsort/pdqsort.hpp>
+#include <boost/sort/sort.hpp>
+#include <boost/sort/spreadsort/integer_sort.hpp>
+#include <boost/sort/spreadsort/string_sort.hpp>
+#include <cstddef>
+#include <hwy/contrib/sort/vqsort.h>
+#include <hwy/targets.h>
+#include <ips4o.hpp>
+#include <type_traits>
+
+#include "contenders.hpp"
+
+namespace {
+
+// Boost's default shift subtracts the smallest value from the largest in
+// the signed type, which overflows (undefined behaviour, caught by the
+// sanitizers) when the values span more than half the type's range, as the
+// random pattern's do. Mapped to unsigned with the sign bit flipped, the
+// values keep their order and that subtraction is unsigned; the elements
+// themselves are compared as they are.
+struct unsigned_shift {
+    std::uint32_t operator()(std::int32_t x, unsigned offset) const
+    {
+        return (static_cast<std::uint32_t>(x) ^ 0x80000000u) >> offset;
+    }
+    std::uint64_t operator()(std::int64_t x, unsigned offset) const
+    {
+        return (static_cast<std::uint64_t>(x) ^ 0x8000000000000000u) >> offset;
+    }
+    std::uint64_t operator()(const kv16& x, unsigned offset) const { return x.key >> offset; }
+    // A double's bits as an unsigned key in the double's order: negatives
+    // with every bit flipped, the rest with the sign bit set. Boost's
+    // float_sort does the same on signed keys and subtracts them, which
+    // overflows for values spread over the whole range (as random's are).
+    // Both zeros get one key: integer_sort finds its extremes by comparing
+    // elements and indexes buckets by keys, so elements that compare equal
+    // must have equal keys, or a bucket index falls outside the buckets.
+    std::uint64_t operator()(double x, unsigned offset) const
+    {
+        const auto bits = std::bit_cast<std::uint64_t>(x == 0 ? 0.0 : x);
+        return (bits >> 63 ? ~bits : bits | 0x8000000000000000u) >> offset;
+    }
+};
+
+// A radix sort with comparison-sorted small buckets: its radix passes make
+// no comparisons, so it has no count. Each type through its own entry point:
+// integer_sort (on the key for kv16, on an unsigned key of the bits for
+// double, as float_sort's own is but without its overflow), string_sort.
+struct spreadsort {
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        namespace ss = boost::sort::spreadsort;
+        if constexpr (std::is_same_v<T, text>) {
+            ss::string_sort(
+                a, a + n, [](text s, std::size_t i) { return static_cast<unsigned char>(s[i]); },
+                [](text s) { return s.size(); }, std::less<text>());
+        } else {
+            ss::integer_sort(a, a + n, unsigned_shift{}, std::less<T>());
+        }
+    }
+};
+
+// The sorter holds vqsort's scratch space, so that no call allocates. It is
+// made on first use and kept: scratch memory, not a result of any run.
+const hwy::Sorter& sorter()
+{
+    static const hwy::Sorter instance;
+    return instance;
+}
+
+static_assert(sizeof(kv16) == sizeof(hwy::K64V64) && alignof(kv16) == alignof(hwy::K64V64) &&
+                  offsetof(kv16, value) == offsetof(hwy::K64V64, value) &&
+                  offsetof(kv16, key) == offsetof(hwy::K64V64, key),
+              "kv16 must be laid out as hwy::K64V64");
+
+// Vectorised quicksort: keys and 64-bit key/value pairs, not strings.
+struct vqsort {
+    template <class T>
+    static constexpr bool takes = !std::is_same_v<T, text>;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        if constexpr (std::is_same_v<T, kv16>) {
+            sorter()(reinterpret_cast<hwy::K64V64*>(a), n, hwy::SortAscending());
+        } else {
+            sorter()(a, n, hwy::SortAscending());
+        }
+    }
+};
+
+// In-place super scalar samplesort. It draws its samples with a generator
+// seeded from std::random_device in every call, so its comparisons differ
+// from run to run: it has no count.
+struct ips4o_seq {
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        ips4o::sort(a, a + n);
+    }
+};
+
+contender anchor(std::string id, const sort_forms& forms)
+{
+    return {std::move(id), 0, forms, {}};
+}
+
+}  // namespace
+
+std::vector<contender> anchor_contenders()
+{
+    return {
+        anchor("std_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::sort(a, a + n); })),
+        anchor("std_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::stable_sort(a, a + n); })),
+        anchor("pdqsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::pdqsort(a, a + n); })),
+        anchor("spreadsort", forms_of<spreadsort>()),
+        anchor("vqsort", forms_of<vqsort>()),
+        anchor("ips4o", forms_of<ips4o_seq>()),
+        // Boost.Sort's two stable sorts, beside std::stable_sort.
+        anchor("spinsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::spinsort(a, a + n); })),
+        // Boost 1.74's flat_stable_sort fails an assertion on an empty range
+        // (and reads out of bounds where assertions are off), so it is
+        // handed only ranges with something to sort.
+        anchor("flat_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) {
+                   if (n > 1) boost::sort::flat_stable_sort(a, a + n);
+               })),
+    };
+}
+
+std::string vqsort_target()
+{
+    // Highway orders its targets best first by bit: the lowest bit that both
+    // this CPU and the compiled targets have is the one dispatch picks.
+    const std::int64_t usable = hwy::SupportedTargets() & HWY_TARGETS;
+    return usable == 0 ? "none" : hwy::TargetName(usable & -usable);
+}

@@ -1,0 +1,41 @@
+#include "grid.hpp"
+
+#include <algorithm>
+
+std::uint32_t size_cap(const contender& c, const pattern_info& p)
+{
+    return (c.traits & p.quadratic_for) != 0 ? quadratic_cap : UINT32_MAX;
+}
+
+std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
+                           std::string_view type, bool cold, unsigned threads)
+{
+    std::string name = contender;
+    name.append("/").append(pattern).append("/").append(std::to_string(n));
+    if (type != element_traits<std::int32_t>::name) name.append("/").append(type);
+    if (threads != 0) name.append("/threads:").append(std::to_string(threads));
+    if (cold) name.append("/cold");
+    return name;
+}
+
+bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
+{
+    if (type == element_traits<std::int32_t>::name) return true;
+    const bool telling = p == pattern::random || p == pattern::ascending || p == pattern::descending ||
+                         p == pattern::few_distinct || p == pattern::zipf;
+    return !cold && telling && (n == 100 || n == 10000 || n == 1000000);
+}
+
+bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
+{
+    return type == element_traits<std::int32_t>::name && (p == pattern::random || p == pattern::few_distinct) &&
+           n >= 10000 && !cold;
+}
+
+std::vector<unsigned> thread_counts(unsigned limit)
+{
+    std::vector<unsigned> counts;
+    for (unsigned k = 1; k < limit; k *= 2) counts.push_back(k);
+    counts.push_back(std::max(limit, 1u));
+    return counts;
+}

@@ -1,0 +1,86 @@
+// The grid of a run: which cases it holds, what each is called, and how far
+// a quadratic case is taken. The suite registers these cases and
+// sortbench-counts counts them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/contenders.hpp"
+#include "inputs/elements.hpp"
+#include "inputs/patterns.hpp"
+#include "inputs/sizes.hpp"
+
+// Largest size run for a quadratic case. Every split of a run of equal values
+// peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
+// values ~n^2/16, and the killer ~n^2/2 too. At 10,000 elements one call
+// takes up to about a quarter of a second here; at 100,000 up to minutes.
+inline constexpr std::uint32_t quadratic_cap = 10000;
+
+// The largest size the suite runs `c` on pattern `p`.
+std::uint32_t size_cap(const contender& c, const pattern_info& p);
+
+// The benchmark's name: contender/pattern/size, then the element type unless
+// it is int32, then "threads:K" for a parallel sort on K threads (`threads`
+// 0 for a sequential one), then "cold" for arrays that come from memory.
+std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
+                           std::string_view type, bool cold, unsigned threads = 0);
+
+// Whether the default run includes this case. int32 runs everything; the
+// other types run the patterns and sizes that tell the types apart
+// (random, ascending, descending, few_distinct and zipf at 100, 10,000 and
+// 1,000,000 elements), warm, so that a full run stays near ten minutes.
+bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+
+// The parallel sorts' part of the default run: int32, random and
+// few_distinct input, warm, from 10,000 elements up, where threads can pay.
+bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+
+// The thread counts a parallel contender runs at: 1, 2, 4, ... below
+// `limit`, then `limit` itself (the machine's hardware threads unless told
+// otherwise).
+std::vector<unsigned> thread_counts(unsigned limit);
+
+struct grid_options {
+    bool full_grid = false;    // every type on every pattern, size and cache state
+    unsigned max_threads = 1;  // the parallel sorts' largest thread count
+};
+
+struct grid_case {
+    const contender* c;
+    const pattern_info* p;
+    std::uint32_t n;
+    bool cold;
+    unsigned threads;  // 0 for a sequential sort
+    std::string name;
+    bool capped;  // beyond size_cap: named, but not run
+};
+
+// Calls f(grid_case) for each case of element type T, in the suite's order:
+// contenders that take T as listed, then patterns, sizes, warm before cold,
+// thread counts.
+template <class T, class F>
+void for_each_case(const std::vector<contender>& all, const grid_options& options, F&& f)
+{
+    const std::string_view type = element_traits<T>::name;
+    for (const contender& c : all) {
+        if (!c.of<T>().sort) continue;
+        const std::vector<unsigned> threads =
+            c.parallel() ? thread_counts(options.max_threads) : std::vector<unsigned>{0};
+        for (const pattern_info& p : all_patterns) {
+            const std::uint32_t cap = size_cap(c, p);
+            for (const std::uint32_t n : suite_sizes) {
+                for (const bool cold : {false, true}) {
+                    const bool wanted = c.parallel() ? in_default_parallel_run(type, p.p, n, cold)
+                                                     : in_default_run(type, p.p, n, cold);
+                    if (!options.full_grid && !wanted) continue;
+                    for (const unsigned k : threads) {
+                        f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > cap});
+                    }
+                }
+            }
+        }
+    }
+}

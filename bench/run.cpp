@@ -1,0 +1,27 @@
+#include "run.hpp"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "bench/parallel.hpp"
+#include "bench/plugin.hpp"
+
+suite_run::suite_run(const std::vector<std::string>& libraries) : pools_(std::make_unique<thread_pools>())
+{
+    for (const routine_info& r : routines) {
+        contenders_.push_back(registry_contender(r));
+    }
+    for (contender& c : anchor_contenders()) contenders_.push_back(std::move(c));
+    for (contender& c : parallel_contenders(*pools_)) contenders_.push_back(std::move(c));
+    for (const std::string& path : libraries) {
+        auto library = std::make_unique<contender_library>(path);
+        const std::string& name = library->name();
+        if (std::any_of(contenders_.begin(), contenders_.end(), [&](const contender& c) { return c.id == name; })) {
+            throw std::runtime_error(path + ": the name '" + name + "' is taken by another contender");
+        }
+        contenders_.push_back(library->as_contender());
+        libraries_.push_back(std::move(library));
+    }
+}
+
+suite_run::~suite_run() = default;

@@ -1,0 +1,57 @@
+// The element types that sorts are run on, listed once: every table of
+// per-type forms and every loop over the types is made from this list.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <tuple>
+
+#include "sortbench/contender.h"
+
+// A 64-bit key with a 64-bit payload, ordered by the key alone. Laid out as
+// Highway's hwy::K64V64 (payload first, then key, 16-byte aligned), so that
+// vqsort can sort it in place; the record of the contender interface, so that
+// a contender library sorts the suite's arrays as they are.
+using kv16 = sortbench_kv16;
+
+inline bool operator<(const kv16& x, const kv16& y)
+{
+    return x.key < y.key;
+}
+
+inline bool operator==(const kv16& x, const kv16& y)
+{
+    return x.key == y.key && x.value == y.value;
+}
+
+// Strings are std::string_views into storage that lives as long as the
+// process, as a C program sorts an array of char* into its own buffers:
+// a std::string owns its bytes and may point into itself, so it cannot be
+// moved byte by byte the way the qsort-style routines move records, while a
+// view is two words that any routine can move soundly.
+using text = std::string_view;
+
+template <class... Ts>
+struct type_list {};
+
+// int32 first: it is what sortbench sorts, and the suite lists it first.
+using element_types = type_list<std::int32_t, std::int64_t, double, kv16, text>;
+
+template <template <class> class X, class List>
+struct per_type_of;
+
+template <template <class> class X, class... Ts>
+struct per_type_of<X, type_list<Ts...>> {
+    using type = std::tuple<X<Ts>...>;
+};
+
+// One X<T> for each element type T.
+template <template <class> class X>
+using per_type = typename per_type_of<X, element_types>::type;
+
+// Calls f(T{}) for each element type, in order.
+template <class F>
+constexpr void for_each_type(F&& f)
+{
+    [&]<class... Ts>(type_list<Ts...>) { (f(Ts{}), ...); }(element_types{});
+}

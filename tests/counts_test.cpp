@@ -1,0 +1,79 @@
+// sortbench-counts' figures: exact counts of a few cases, the fields derived
+// from them, and the lines they are written as.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/counts.hpp"
+#include "bench/run.hpp"
+
+namespace {
+
+std::string written(const std::vector<count_record>& records, bool json)
+{
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&data, &size);
+    write_counts(out, records, json);
+    std::fclose(out);
+    std::string text(data, size);
+    std::free(data);
+    return text;
+}
+
+// Golden counts, the same on every machine: a sort that counts through its
+// elements (shell_sort, pdqsort), through its own comparison and tally
+// (my_QSORT, on records), through the C library's callback (c_qsort, whose
+// moves nothing sees) and one that makes no comparisons (vqsort).
+TEST(Counts, GoldenFiguresOfAFewCases)
+{
+    const suite_run run;
+    const auto records = count_all(run.contenders(), true, [](const std::string& name) {
+        return name == "shell_sort/random/1000" || name == "my_QSORT/random/1000/kv16" ||
+               name == "c_qsort/random/1000" || name == "pdqsort/ascending/1000" || name == "vqsort/random/1000";
+    });
+    struct golden {
+        std::string contender, type;
+        std::optional<std::uint64_t> comparisons, moves;
+    };
+    const std::vector<golden> want{
+        {"shell_sort", "int32", 14092, 28611}, {"c_qsort", "int32", 8699, std::nullopt},
+        {"pdqsort", "int32", 2010, 6},         {"vqsort", "int32", std::nullopt, std::nullopt},
+        {"my_QSORT", "kv16", 14809, 10683},
+    };
+    ASSERT_EQ(records.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(want[i].contender);
+        EXPECT_EQ(records[i].contender, want[i].contender);
+        EXPECT_EQ(records[i].type, want[i].type);
+        EXPECT_EQ(records[i].size, 1000u);
+        EXPECT_EQ(records[i].comparisons, want[i].comparisons);
+        EXPECT_EQ(records[i].moves, want[i].moves);
+    }
+    // 14,092 comparisons of 1,000 elements: 14.092 each, and over
+    // 1000 log2 1000 = 9965.784: 1.41404.
+    EXPECT_DOUBLE_EQ(*records[0].comparisons_per_element(), 14.092);
+    EXPECT_NEAR(*records[0].comparisons_per_n_log2_n(), 1.414039, 1e-6);
+    EXPECT_FALSE(records[3].comparisons_per_element().has_value());
+    EXPECT_FALSE((count_record{"x", "int32", "random", 1, 0, 0}.comparisons_per_n_log2_n().has_value()));
+
+    EXPECT_EQ(written({records[0], records[1]}, true),
+              "[\n"
+              "  {\"contender\": \"shell_sort\", \"type\": \"int32\", \"pattern\": \"random\", \"size\": 1000, "
+              "\"comparisons\": 14092, \"moves\": 28611, \"comparisons_per_element\": 14.092, "
+              "\"comparisons_per_n_log2_n\": 1.41404},\n"
+              "  {\"contender\": \"c_qsort\", \"type\": \"int32\", \"pattern\": \"random\", \"size\": 1000, "
+              "\"comparisons\": 8699, \"moves\": null, \"comparisons_per_element\": 8.699, "
+              "\"comparisons_per_n_log2_n\": 0.872887}\n"
+              "]\n");
+    EXPECT_EQ(written({records[3]}, false),
+              "contender        type    pattern                  size    comparisons          moves   cmp/elem   "
+              "cmp/nlog2n\n"
+              "vqsort           int32   random                   1000            n/a            n/a        n/a   "
+              "       n/a\n");
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// The grid policy: which cases a run holds, their names, and the caps.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bench/grid.hpp"
+#include "bench/run.hpp"
+
+namespace {
+
+// Which contender runs capped on which pattern: the quicksorts around the
+// middle element on every pattern with runs of equal values and on the
+// killer, comb sort on the killer (its small values sit far to the right).
+TEST(Grid, CapsExactlyTheKnownQuadraticCases)
+{
+    const std::vector<std::string> equal_runs{"few_distinct", "all_equal", "distinct_2", "distinct_16",
+                                              "distinct_256", "zipf", "middle_pivot_killer"};
+    const std::map<std::string, std::vector<std::string>> golden{
+        {"comb_sort", {"middle_pivot_killer"}}, {"ex_quick_sort", equal_runs}, {"my_QSORT", equal_runs}};
+    std::map<std::string, std::vector<std::string>> capped;
+    const suite_run run;
+    for (const contender& c : run.contenders()) {
+        for (const pattern_info& p : all_patterns) {
+            const std::uint32_t cap = size_cap(c, p);
+            if (cap != UINT32_MAX) {
+                EXPECT_EQ(cap, 10000u);
+                capped[c.id].emplace_back(p.name);
+            }
+        }
+    }
+    EXPECT_EQ(capped, golden);
+}
+
+using shape = std::tuple<std::string, std::uint32_t, bool, unsigned>;  // pattern, size, cold, threads
+
+std::set<shape> product(const std::vector<std::string>& patterns, const std::vector<std::uint32_t>& sizes,
+                        const std::vector<bool>& states, const std::vector<unsigned>& threads)
+{
+    std::set<shape> out;
+    for (const auto& p : patterns)
+        for (const auto n : sizes)
+            for (const bool cold : states)
+                for (const unsigned k : threads) out.emplace(p, n, cold, k);
+    return out;
+}
+
+// The default run's cases of every contender on every type, against the
+// grid they are meant to be, and the size of the whole list at two threads.
+TEST(Grid, DefaultRunHoldsTheGoldenCases)
+{
+    std::vector<std::string> every_pattern;
+    for (const pattern_info& p : all_patterns) every_pattern.emplace_back(p.name);
+    const std::vector<std::uint32_t> every_size(suite_sizes.begin(), suite_sizes.end());
+    const std::set<shape> int32_sequential = product(every_pattern, every_size, {false, true}, {0});
+    const std::set<shape> other_sequential = product({"random", "ascending", "descending", "few_distinct", "zipf"},
+                                                     {100, 10000, 1000000}, {false}, {0});
+    const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
+
+    const suite_run run;
+    std::size_t total = 0;
+    for_each_type([&]<class T>(T) {
+        const std::string type(element_traits<T>::name);
+        std::map<std::string, std::set<shape>> seen;
+        for_each_case<T>(run.contenders(), {false, 2}, [&](const grid_case& g) {
+            seen[g.c->id].emplace(std::string(g.p->name), g.n, g.cold, g.threads);
+            ++total;
+        });
+        for (const contender& c : run.contenders()) {
+            SCOPED_TRACE(c.id + " on " + type);
+            if (!c.of<T>().sort) {
+                EXPECT_EQ(seen.count(c.id), 0u);
+            } else if (c.parallel()) {
+                EXPECT_EQ(seen[c.id], type == "int32" ? int32_parallel : std::set<shape>{});
+            } else {
+                EXPECT_EQ(seen[c.id], type == "int32" ? int32_sequential : other_sequential);
+            }
+        }
+    });
+    EXPECT_EQ(total, 6285u);
+}
+
+TEST(Grid, NamesAndThreadCounts)
+{
+    using counts = std::vector<unsigned>;
+    EXPECT_EQ(thread_counts(1), (counts{1}));
+    EXPECT_EQ(thread_counts(2), (counts{1, 2}));
+    EXPECT_EQ(thread_counts(6), (counts{1, 2, 4, 6}));
+    EXPECT_EQ(thread_counts(64), (counts{1, 2, 4, 8, 16, 32, 64}));
+    EXPECT_EQ(thread_counts(65536).back(), 65536u);
+    EXPECT_EQ(benchmark_name("pdqsort", "random", 10000, "int32", false), "pdqsort/random/10000");
+    EXPECT_EQ(benchmark_name("ips4o_par", "random", 1000000, "int32", false, 8), "ips4o_par/random/1000000/threads:8");
+    EXPECT_EQ(benchmark_name("x", "random", 100, "kv16", true, 2), "x/random/100/kv16/threads:2/cold");
+}
+
+}  // namespace
