@@ -11,7 +11,7 @@ namespace sorts {
 
 namespace my_qsort {
 
-// As in ex_quick_sort: ranges this small are finished by insertion sort.
+// As in the quick+insert sort: ranges this small are finished by insertion sort.
 inline constexpr std::uint32_t insertion_limit = 32;
 
 // Exchanges two elements one byte at a time, the way a qsort() that knows only

@@ -26,7 +26,8 @@ def run_suite(*args):
     """Runs the suite with `args` and returns every run of its JSON file."""
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "run.json"
-        run = subprocess.run([str(SUITE), f"--benchmark_out={out}", *args], capture_output=True, text=True)
+        run = subprocess.run([str(SUITE), f"--benchmark_out={out}", *args], capture_output=True, text=True,
+                             timeout=240)
         if run.returncode != 0:
             raise AssertionError(f"exit {run.returncode}: {run.stderr.strip()}")
         return json.loads(out.read_text())["benchmarks"]

@@ -1,17 +1,31 @@
-"""What the scripts in tools/ share: where the build is, the routine list the
-build writes, sortbench's report and the companion suite's JSON as numbers,
-and one-line errors instead of tracebacks."""
+"""The figures layer of the scripts in tools/: where the build is, the routine
+list it writes, sortbench's report, the companion suite's JSON as one record
+per benchmark, what "the figure" of a benchmark is, and the statistics the
+tools judge by (from scipy). Errors a user can fix are one line, never a
+traceback."""
 
+import argparse
 import json
 import os
 import re
+import statistics
 import sys
+from dataclasses import dataclass, field
 from pathlib import Path
+
+from scipy import stats
 
 REPO = Path(__file__).resolve().parent.parent
 
 # Google Benchmark's time units, in nanoseconds.
 NS_PER_UNIT = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+# The level at which a difference is called real, and the fewest samples a
+# side at which a U test can reach it comfortably: Google Benchmark's
+# compare.py warns below 9 repetitions, and with 2 a side the smallest p a
+# two-sided U test can give is 1/3.
+ALPHA = 0.05
+MIN_SAMPLES = 9
 
 
 class ToolError(Exception):
@@ -29,6 +43,24 @@ def run_tool(main):
         sys.exit(f"{name}: {e.filename or ''}{': ' if e.filename else ''}{e.strerror}")
     except KeyboardInterrupt:
         sys.exit(130)
+
+
+class ArgumentParser(argparse.ArgumentParser):
+    """argparse whose usage errors are one line and status 1, as every other
+    error of the tools."""
+
+    def __init__(self, doc, **kw):
+        super().__init__(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter, **kw)
+
+    def error(self, message):
+        raise ToolError(message)
+
+
+def compiled(regex, what="--benchmark"):
+    try:
+        return re.compile(regex)
+    except re.error as e:
+        raise ToolError(f"{what}: not a regular expression: {regex!r} ({e})") from None
 
 
 def build_dir(given=None) -> Path:
@@ -58,7 +90,238 @@ def routines(build: Path):
         raise ToolError(f"{path}: not valid JSON ({e})") from None
 
 
-def parse_report(raw: bytes, build: Path):
+# --- statistics ---------------------------------------------------------
+
+def median(values):
+    return statistics.median(values)
+
+
+def cv(values):
+    """Coefficient of variation, sample standard deviation over mean (as
+    Google Benchmark's cv aggregate); None below two values."""
+    values = list(values)
+    return float(stats.variation(values, ddof=1)) if len(values) > 1 else None
+
+
+def gmean(values):
+    """Geometric mean; None of nothing."""
+    values = list(values)
+    return float(stats.gmean(values)) if values else None
+
+
+def percent(value):
+    """A fraction as a percentage, or n/a where there is none."""
+    return "n/a" if value is None else f"{value:.1%}"
+
+
+@dataclass
+class Difference:
+    """Whether two samples differ: the two-sided Mann-Whitney U test's p,
+    the verdict at ALPHA, and a warning when a side is too small to trust."""
+    p: float
+    significant: bool
+    warning: str = ""
+
+
+def differ(a, b, alpha=ALPHA):
+    a, b = list(a), list(b)
+    if not a or not b:
+        raise ToolError("a comparison needs samples on both sides")
+    p = float(stats.mannwhitneyu(a, b, alternative="two-sided").pvalue)
+    warning = ""
+    if min(len(a), len(b)) < MIN_SAMPLES:
+        warning = (f"{len(a)} vs {len(b)} samples: fewer than {MIN_SAMPLES} a side, "
+                   f"a real difference may not reach p < {alpha}")
+    return Difference(p, p < alpha, warning)
+
+
+# --- the companion suite's benchmarks -------------------------------------
+
+NAME = re.compile(r"^(?P<contender>[^/]+)/(?P<pattern>[^/]+)/(?P<size>\d+)"
+                  r"(?:/(?!cold(?:/|$)|threads:)(?P<type>[^/]+))?"
+                  r"(?:/threads:(?P<threads>\d+))?(?P<cold>/cold)?$")
+
+
+@dataclass(frozen=True, order=True)
+class Name:
+    """A suite benchmark's name: contender/pattern/size[/type][/threads:K][/cold]."""
+    contender: str
+    pattern: str
+    size: int
+    type: str = "int32"
+    threads: int = 0  # 0 for a sequential sort
+    cold: bool = False
+
+    @property
+    def state(self):
+        return "cold" if self.cold else "warm"
+
+    def __str__(self):
+        return (f"{self.contender}/{self.pattern}/{self.size}" + (f"/{self.type}" if self.type != "int32" else "")
+                + (f"/threads:{self.threads}" if self.threads else "") + ("/cold" if self.cold else ""))
+
+
+def parse_name(run_name):
+    """The Name of a benchmark's run_name (with or without Google Benchmark's
+    /manual_time); None when it is not a suite benchmark."""
+    m = NAME.match(run_name.removesuffix("/manual_time"))
+    if not m:
+        return None
+    return Name(m["contender"], m["pattern"], int(m["size"]), m["type"] or "int32", int(m["threads"] or 0),
+                bool(m["cold"]))
+
+
+@dataclass
+class Figure:
+    """One benchmark of one run: its repetitions and Google Benchmark's
+    aggregates of them, in nanoseconds per call."""
+    samples: list = field(default_factory=list)
+    aggregates: dict = field(default_factory=dict)
+    error: str = ""  # a skipped (capped) or failed benchmark says why
+
+    @property
+    def value(self):
+        """The figure: the median of the repetitions (Google Benchmark's
+        median aggregate where the run has one); None for a skipped case."""
+        if "median" in self.aggregates:
+            return self.aggregates["median"]
+        return median(self.samples) if self.samples else None
+
+    @property
+    def minimum(self):
+        if "min" in self.aggregates:
+            return self.aggregates["min"]
+        return min(self.samples) if self.samples else None
+
+    @property
+    def cv(self):
+        return self.aggregates["cv"] if "cv" in self.aggregates else cv(self.samples)
+
+    @property
+    def repetitions(self):
+        return len(self.samples) or (1 if self.value is not None else 0)
+
+
+def _document(source):
+    name = getattr(source, "name", str(source))
+    if name == "<stdin>":
+        name = "standard input"
+    raw = source.read() if hasattr(source, "read") else Path(source).read_bytes()
+    if not raw.strip():
+        raise ToolError(f"{name}: empty")
+    try:
+        return name, json.loads(raw)
+    except (json.JSONDecodeError, UnicodeDecodeError) as e:
+        raise ToolError(f"{name}: not JSON ({e})") from None
+
+
+class SuiteRun:
+    """A result file of sortbench-patterns (a path, or a binary stream):
+    its context and one Figure per benchmark."""
+
+    def __init__(self, source):
+        self.path, doc = _document(source)
+        runs = doc.get("benchmarks") if isinstance(doc, dict) else None
+        if not isinstance(runs, list):
+            raise ToolError(f"{self.path}: not Google Benchmark JSON (no \"benchmarks\" list)")
+        if not runs:
+            raise ToolError(f"{self.path}: no benchmarks in the file")
+        context = doc.get("context")
+        self.context = context if isinstance(context, dict) else {}
+        self.figures = {}
+        for i, b in enumerate(runs):
+            self._add(i, b)
+
+    def _add(self, i, b):
+        where = f"{self.path}: benchmark {i + 1}"
+        if not isinstance(b, dict) or not isinstance(b.get("run_name"), str):
+            raise ToolError(f"{where}: no run_name")
+        name = parse_name(b["run_name"])
+        if name is None:
+            raise ToolError(f"{where}: {b['run_name']!r} is not a sortbench-patterns benchmark")
+        f = self.figures.setdefault(name, Figure())
+        if b.get("error_occurred"):
+            f.error = str(b.get("error_message", "error"))
+            return
+        aggregate = b.get("run_type") == "aggregate"
+        if aggregate and not isinstance(b.get("aggregate_name"), str):
+            raise ToolError(f"{where}: an aggregate without an aggregate_name")
+        try:
+            if aggregate and b.get("aggregate_unit") == "percentage":
+                value = float(b["real_time"])  # a fraction, whatever the time unit
+            else:
+                value = float(b["real_time"]) * NS_PER_UNIT[b.get("time_unit", "ns")]
+        except (KeyError, TypeError, ValueError):
+            raise ToolError(f"{where}: no time in a known unit") from None
+        if aggregate:
+            f.aggregates[b["aggregate_name"]] = value
+        else:
+            f.samples.append(value)
+
+    def listed(self, key, seen):
+        """Names in the order the run's context lists them under `key`, then
+        any others in order of appearance."""
+        named = [x for x in str(self.context.get(key, "")).split(",") if x in seen]
+        return named + [x for x in dict.fromkeys(seen) if x not in named]
+
+    @property
+    def contenders(self):
+        return self.listed("contenders", [n.contender for n in self.figures])
+
+    @property
+    def patterns(self):
+        return self.listed("patterns", [n.pattern for n in self.figures])
+
+    @property
+    def types(self):
+        return self.listed("types", [n.type for n in self.figures])
+
+    @property
+    def noisy_cv(self):
+        """The cv above which the suite that made the run calls a figure noisy."""
+        try:
+            return float(self.context["noisy_cv"])
+        except (KeyError, TypeError, ValueError):
+            return None
+
+    def values(self, type_name="int32", state="warm"):
+        """{(contender, pattern, size): the figure} of the sequential sorts
+        of one type and cache state; skipped cases are left out."""
+        return {(n.contender, n.pattern, n.size): f.value for n, f in self.figures.items()
+                if n.type == type_name and n.state == state and not n.threads and f.value is not None}
+
+    def require(self, values, what):
+        if not values:
+            raise ToolError(f"{self.path}: no {what} results")
+        return values
+
+
+def ratios_to(values, base="std_sort", min_size=1000):
+    """{(contender, pattern): geometric mean, over the sizes of at least
+    min_size that both ran, of the contender's figure over base's}."""
+    per = {}
+    for (c, p, n), v in values.items():
+        b = values.get((base, p, n))
+        if b and n >= min_size:
+            per.setdefault((c, p), []).append(v / b)
+    return {k: gmean(v) for k, v in per.items()}
+
+
+def load_counts(source):
+    """sortbench-counts --format=json output (a path, or a binary stream):
+    its records, each with contender, type, pattern, size and the counts."""
+    name, records = _document(source)
+    keys = ("contender", "type", "pattern", "size", "comparisons", "moves", "comparisons_per_element",
+            "comparisons_per_n_log2_n")
+    if not isinstance(records, list) or not records or \
+            not all(isinstance(r, dict) and all(k in r for k in keys) for r in records):
+        raise ToolError(f"{name}: not sortbench-counts JSON (a list of records with {', '.join(keys)})")
+    return records
+
+
+# --- sortbench's report ---------------------------------------------------
+
+def parse_report(raw: bytes, build: Path, name="standard input"):
     """Reads a sortbench report, as the program writes it (Shift_JIS) or
     already converted to UTF-8. Returns (sizes, loops, {routine id: [us or None]})."""
     try:
@@ -81,86 +344,7 @@ def parse_report(raw: bytes, build: Path):
             try:
                 rows[ids[cells[1]]] = [None if v == "---" else float(v) for v in values]
             except ValueError:
-                raise ToolError(f"not a number in the report row: {line.strip()}") from None
+                raise ToolError(f"{name}: not a number in the report row: {line.strip()}") from None
     if sizes is None or loops is None or not rows:
-        raise ToolError("no sortbench report found in the input")
+        raise ToolError(f"{name}: no sortbench report found")
     return sizes, loops, rows
-
-
-def load_benchmarks(source):
-    """The runs of a Google Benchmark JSON file (a path, or a binary stream),
-    each with real_ns and cpu_ns added: the times in nanoseconds."""
-    name = getattr(source, "name", str(source))
-    try:
-        if hasattr(source, "read"):
-            doc = json.loads(source.read() or b"null")
-        else:
-            doc = json.loads(Path(source).read_bytes())
-        runs = doc["benchmarks"]
-    except json.JSONDecodeError as e:
-        raise ToolError(f"{name}: not Google Benchmark JSON ({e})") from None
-    except (TypeError, KeyError):
-        raise ToolError(f"{name}: not Google Benchmark JSON (no \"benchmarks\" list)") from None
-    try:
-        for b in runs:
-            scale = NS_PER_UNIT.get(b.get("time_unit", "ns"), 1.0)
-            if "real_time" in b:
-                b["real_ns"] = float(b["real_time"]) * scale
-                b["cpu_ns"] = float(b.get("cpu_time", b["real_time"])) * scale
-    except (TypeError, ValueError, AttributeError):
-        raise ToolError(f"{name}: not Google Benchmark JSON (a benchmark without times)") from None
-    return doc, runs
-
-
-# The element types whose names carry them after the size; int32's do not.
-TYPES = ("int64", "double", "kv16", "string")
-
-
-def element_type(rest) -> str:
-    """The element type of a name whose parts after the size are `rest`."""
-    return rest[0] if rest and rest[0] in TYPES else "int32"
-
-
-def split_name(run_name: str):
-    """routine/pattern/size[/state...] -> (routine, pattern, size, rest)."""
-    parts = run_name.split("/")
-    if len(parts) < 3 or not parts[2].isdigit():
-        raise ToolError(f"unexpected benchmark name {run_name!r}")
-    return parts[0], parts[1], int(parts[2]), parts[3:]
-
-
-def suite_figures(runs, state="warm", type_name="int32"):
-    """{(routine, pattern, size): nanoseconds per call} for one cache state
-    and element type, sequential sorts only (no thread axis):
-    the median aggregate where the run had repetitions, else the mean of the
-    plain runs. Errored (skipped) benchmarks are left out."""
-    medians, plain = {}, {}
-    for b in runs:
-        if b.get("error_occurred") or "real_ns" not in b:
-            continue
-        routine, pattern, size, rest = split_name(b["run_name"])
-        if (("cold" in rest) != (state == "cold") or element_type(rest) != type_name
-                or any(part.startswith("threads:") for part in rest)):
-            continue
-        key = (routine, pattern, size)
-        if b.get("run_type") == "aggregate":
-            if b.get("aggregate_name") == "median":
-                medians[key] = b["real_ns"]
-        else:
-            plain.setdefault(key, []).append(b["real_ns"])
-    figures = {k: sum(v) / len(v) for k, v in plain.items()}
-    figures.update(medians)
-    if not figures:
-        raise ToolError(f"no {state} {type_name} results in the input")
-    return figures
-
-
-def suite_order(doc, figures):
-    """(contenders, patterns) in the suite's own order, as its context names
-    them; for older files, in order of first appearance."""
-    context = doc.get("context", {})
-    seen_contenders = list(dict.fromkeys(r for r, _, _ in figures))
-    seen_patterns = list(dict.fromkeys(p for _, p, _ in figures))
-    contenders = [c for c in context.get("contenders", "").split(",") if c in seen_contenders]
-    patterns = [p for p in context.get("patterns", "").split(",") if p in seen_patterns]
-    return contenders or seen_contenders, patterns or seen_patterns

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Turns a sortbench report (on standard input, Shift_JIS as written or
 converted to UTF-8) into an SVG chart of nanoseconds per element against
 array size, one line per routine.
@@ -7,16 +7,15 @@ Usage: build/release/sortbench | tools/chart.py /tmp/chart.svg [--build DIR]
 Needs gnuplot (Debian: apt-get install gnuplot-nox).
 """
 
-import argparse
 import sys
 from pathlib import Path
 
-from benchdata import build_dir, parse_report, routines, run_tool
+from benchdata import ArgumentParser, build_dir, parse_report, routines, run_tool
 from svgplot import Gnuplot, colour
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("output", type=Path)
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     args = ap.parse_args()

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws sortbench-counts' JSON as an SVG: comparisons / (n log2 n) against
 array size for one pattern and element type, a line per contender that
 compares elements.
@@ -8,29 +8,23 @@ Usage: build/release/sortbench-counts --format=json | tools/counts_chart.py OUT.
 Needs gnuplot (tools/install-deps.sh --chart).
 """
 
-import argparse
-import json
 import sys
 from pathlib import Path
 
-from benchdata import ToolError, run_tool
+from benchdata import ArgumentParser, ToolError, load_counts, run_tool
 from svgplot import SIZE_TICS, Gnuplot, colour
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("output", type=Path)
     ap.add_argument("--pattern", default="random")
     ap.add_argument("--type", default="int32")
     args = ap.parse_args()
-    try:
-        records = json.load(sys.stdin)
-        series = {}
-        for r in records:
-            if r["pattern"] == args.pattern and r["type"] == args.type and r["comparisons_per_n_log2_n"] is not None:
-                series.setdefault(r["contender"], []).append((r["size"], r["comparisons_per_n_log2_n"]))
-    except (json.JSONDecodeError, TypeError, KeyError) as e:
-        raise ToolError(f"standard input is not sortbench-counts JSON ({e})") from None
+    series = {}
+    for r in load_counts(sys.stdin.buffer):
+        if r["pattern"] == args.pattern and r["type"] == args.type and r["comparisons_per_n_log2_n"] is not None:
+            series.setdefault(r["contender"], []).append((r["size"], r["comparisons_per_n_log2_n"]))
     if not series:
         raise ToolError(f"no counted {args.type} results on {args.pattern} in the input")
     sizes = [n for points in series.values() for n, _ in points]

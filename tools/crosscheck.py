@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Cross-checks sortbench against the companion suite on the input sortbench
 uses (ascending arrays, by default the suite's cold figures, whose arrays come
 from memory as sortbench's do). Runs are interleaved, sortbench then the suite
@@ -6,10 +6,13 @@ then sortbench ..., so that a burst of load hits both sides alike. Each cell
 is judged against the spread of both sides' samples:
 
   agree            medians within 5%
-  within noise     medians more than 5% apart, but the samples overlap
-  DIFFER           more than 5% apart and every sample of one side lies
-                   beyond every sample of the other (with 5 runs a side, a
-                   Mann-Whitney U of 0: p < 0.01)
+  within noise     medians more than 5% apart, but a two-sided Mann-Whitney
+                   U test does not find the samples different at p < 0.05
+  DIFFER           more than 5% apart, and different at p < 0.05
+
+With fewer than 9 runs a side the U test can rarely reach that level (at 5
+runs the smallest p is 0.008, at 2 it is 1/3): the tool says so, and a
+difference it cannot show stays "within noise".
 
 It also prints the suite's spread within a process (between the repetitions
 of one process) beside its spread across processes (between the medians of
@@ -18,13 +21,12 @@ the runs), and sortbench's spread across its runs.
 Usage: tools/crosscheck.py [--runs N] [--state cold|warm] [--min-time S] [--repetitions R] [--build DIR]
 """
 
-import argparse
-import statistics
 import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ToolError, build_dir, executable, load_benchmarks, parse_report, routines, run_tool, split_name
+from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, build_dir, cv, differ, executable,
+                       median, parse_report, percent, routines, run_tool)
 
 AGREE = 0.05
 
@@ -33,7 +35,7 @@ def sortbench_run(binary: Path, build: Path):
     run = subprocess.run([str(binary)], capture_output=True)
     if run.returncode != 0:
         raise ToolError(f"{binary} exited with status {run.returncode}")
-    sizes, _, rows = parse_report(run.stdout, build)
+    sizes, _, rows = parse_report(run.stdout, build, str(binary))
     return {(r, n): us for r, values in rows.items() for n, us in zip(sizes, values) if us}
 
 
@@ -50,30 +52,22 @@ def suite_run(binary: Path, ids, state: str, min_time: float, repetitions: int):
         if run.returncode != 0:
             raise ToolError(f"{binary} failed: {run.stderr.strip()[-200:]}")
         figures = {}
-        for b in load_benchmarks(out.name)[1]:
-            if b.get("error_occurred") or b.get("run_type") == "aggregate":
-                continue
-            routine, _, size, _ = split_name(b["run_name"])
-            figures.setdefault((routine, size), []).append(b["real_ns"] / 1000)
+        for name, f in SuiteRun(out.name).figures.items():
+            if f.samples:
+                figures[(name.contender, name.size)] = [ns / 1000 for ns in f.samples]
         return figures
 
 
-def cv(values):
-    return statistics.stdev(values) / statistics.mean(values) if len(values) > 1 else 0.0
-
-
 def verdict(ours, theirs):
-    a, b = statistics.median(ours), statistics.median(theirs)
-    ratio = a / b
+    """(ratio of the medians, verdict) of two sides' samples."""
+    ratio = median(ours) / median(theirs)
     if abs(ratio - 1) <= AGREE:
         return ratio, "agree"
-    if max(ours) < min(theirs) or min(ours) > max(theirs):
-        return ratio, "DIFFER"
-    return ratio, "within noise"
+    return ratio, "DIFFER" if differ(ours, theirs).significant else "within noise"
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("--runs", type=int, default=5, help="runs of each side (default 5)")
     ap.add_argument("--state", choices=["cold", "warm"], default="cold")
     ap.add_argument("--min-time", type=float, default=0.05, help="the suite's minimum time per benchmark")
@@ -95,12 +89,15 @@ def main():
         for key, us in sortbench_run(sortbench, build).items():
             ours.setdefault(key, []).append(us)
         for key, reps in suite_run(suite, ids, args.state, args.min_time, args.repetitions).items():
-            theirs.setdefault(key, []).append(statistics.median(reps))
+            theirs.setdefault(key, []).append(median(reps))
             within.setdefault(key, []).append(cv(reps))
 
     sizes = sorted({n for _, n in ours})
     print(f"sortbench / suite ({args.state}), medians of {args.runs} interleaved runs a side; "
-          "* within noise, ! differ beyond noise")
+          f"* within noise, ! differ (Mann-Whitney U, p < {ALPHA})")
+    if args.runs < MIN_SAMPLES:
+        print(f"note: {args.runs} runs a side, fewer than {MIN_SAMPLES}: a real difference may not reach "
+              f"p < {ALPHA} and then shows as within noise")
     print("| routine | " + " | ".join(str(n) for n in sizes) + " |")
     print("|---|" + "---:|" * len(sizes))
     tally = {"agree": 0, "within noise": 0, "DIFFER": 0}
@@ -123,10 +120,10 @@ def main():
         print(f"  {r:<14} {n:>8}  sortbench {min(a):10.3f}..{max(a):<10.3f} suite {min(b):10.3f}..{max(b):<10.3f}"
               f" us  ratio {ratio:.2f}  {v}")
     keys = [k for k in theirs if k[1] >= 64]
-    print(f"spread of the suite at sizes >= 64, median over cells: cv within a process "
-          f"{statistics.median(statistics.median(within[k]) for k in keys):.1%} "
-          f"({args.repetitions} repetitions), across processes {statistics.median(cv(theirs[k]) for k in keys):.1%}; "
-          f"sortbench across processes {statistics.median(cv(v) for k, v in ours.items() if k[1] >= 64):.1%}")
+    within_cv = median(median(w for w in within[k] if w is not None) for k in keys) if args.repetitions > 1 else None
+    print(f"spread of the suite at sizes >= 64, median over cells: cv within a process {percent(within_cv)} "
+          f"({args.repetitions} repetitions), across processes {percent(median(cv(theirs[k]) for k in keys))}; "
+          f"sortbench across processes {percent(median(cv(v) for k, v in ours.items() if k[1] >= 64))}")
     total = sum(tally.values())
     print(f"summary: {total} cells at sizes >= 64: {tally['agree']} agree within 5%, "
           f"{tally['within noise']} differ within noise, {tally['DIFFER']} differ beyond noise")

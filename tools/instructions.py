@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Counts, under callgrind, the instructions each routine of the registry
 executes on fixed inputs (ascending and random; 1,024 and 100,000 elements)
 and compares them with the committed baseline: a count that moved by more
@@ -10,7 +10,6 @@ Usage: tools/instructions.py [--build DIR] [--update]
 intended change; commit it with that change.
 """
 
-import argparse
 import json
 import shutil
 import subprocess
@@ -18,7 +17,7 @@ import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import REPO, ToolError, build_dir, executable, routines, run_tool
+from benchdata import REPO, ArgumentParser, ToolError, build_dir, executable, routines, run_tool
 
 BASELINE = REPO / "tests" / "instructions_baseline.json"
 CASES = [("ascending", 1024), ("ascending", 100000), ("random", 1024), ("random", 100000)]
@@ -63,7 +62,7 @@ def compare(baseline: dict, counts: dict, tolerance: float = TOLERANCE):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     ap.add_argument("--update", action="store_true", help="rewrite the baseline with today's counts")
     args = ap.parse_args()
@@ -85,6 +84,8 @@ def main():
         baseline = json.loads(BASELINE.read_text())
     except FileNotFoundError:
         raise ToolError(f"{BASELINE} is missing: make one with tools/instructions.py --update") from None
+    except json.JSONDecodeError as e:
+        raise ToolError(f"{BASELINE}: not JSON ({e}); remake it with tools/instructions.py --update") from None
     lines, moved = compare(baseline, counts)
     print("\n".join(lines))
     if moved:

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the companion suite's JSON as one SVG with a panel per pattern:
 nanoseconds per element against array size, log-log, a line per contender.
 
@@ -6,26 +6,28 @@ Usage: tools/pattern_chart.py FULL.json OUT.svg [--state warm|cold] [--type T]
 Needs gnuplot (tools/install-deps.sh --chart).
 """
 
-import argparse
 import math
 from pathlib import Path
 
-from benchdata import TYPES, load_benchmarks, run_tool, suite_figures, suite_order
+from benchdata import ArgumentParser, SuiteRun, ToolError, run_tool
 from svgplot import SIZE_TICS, Gnuplot, colour
 
 COLUMNS = 4
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("json")
     ap.add_argument("output", type=Path)
     ap.add_argument("--state", choices=["warm", "cold"], default="warm")
-    ap.add_argument("--type", default="int32", choices=("int32",) + TYPES)
+    ap.add_argument("--type", default="int32")
     args = ap.parse_args()
-    doc, runs = load_benchmarks(args.json)
-    figures = suite_figures(runs, args.state, args.type)
-    contenders, patterns = suite_order(doc, figures)
+    run = SuiteRun(args.json)
+    if args.type not in run.types:
+        raise ToolError(f"{run.path}: no type {args.type!r}; it has {', '.join(run.types)}")
+    figures = run.require(run.values(args.type, args.state), f"{args.state} {args.type}")
+    contenders = [c for c in run.contenders if any(k[0] == c for k in figures)]
+    patterns = [p for p in run.patterns if any(k[1] == p for k in figures)]
     sizes = sorted({n for _, _, n in figures})
     rows = math.ceil((len(patterns) + 1) / COLUMNS)  # one cell more for the legend
 

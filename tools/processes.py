@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Repeats suite benchmarks across processes and sets the spread between
 processes beside the spread within them. Repetitions inside one process share
 its heap, its pages and its code placement, so they cannot show what changes
@@ -14,59 +14,72 @@ Usage:
   tools/processes.py [--processes N] [--repetitions R] [--benchmark REGEX]
                      [--variant NAME=ARGS ...] [--build DIR]
 
-Without --variant there is one, running just --benchmark. Example, c_qsort
-alone against c_qsort after the other routines of the same size:
+Without --variant there is one, running just --benchmark. Example, std_sort
+alone against std_sort after pdqsort on the same arrays:
 
-  tools/processes.py --benchmark '^c_qsort/ascending/1000000$' \\
-    --variant "alone=--benchmark_filter=^c_qsort/ascending/1000000/manual_time$" \\
-    --variant "after=--benchmark_filter=^(shell_sort|comb_sort|ex_quick_sort|c_qsort)/ascending/1000000/manual_time$ \\
+  tools/processes.py --benchmark '^std_sort/ascending/1000000$' \\
+    --variant "alone=--benchmark_filter=^std_sort/ascending/1000000/manual_time$" \\
+    --variant "after=--benchmark_filter=^(pdqsort|std_sort)/ascending/1000000/manual_time$ \\
                      --benchmark_enable_random_interleaving=false"
 """
 
-import argparse
-import re
 import shlex
-import statistics
 import subprocess
 import tempfile
+from dataclasses import dataclass
 
-from benchdata import ToolError, build_dir, executable, load_benchmarks, run_tool
-
-
-def cv(values):
-    return statistics.stdev(values) / statistics.mean(values) if len(values) > 1 else 0.0
+from benchdata import (ArgumentParser, SuiteRun, ToolError, build_dir, compiled, cv, executable, median, percent,
+                       run_tool)
 
 
 def one_process(suite, args, repetitions, selected):
-    """{benchmark: [ns of each repetition]} from one process."""
+    """{benchmark name: [ns of each repetition]} from one process."""
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
         run = subprocess.run([str(suite), *args, f"--benchmark_repetitions={repetitions}",
                               f"--benchmark_out={out.name}", "--benchmark_out_format=json"],
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if run.returncode != 0:
             raise ToolError(f"{suite} {' '.join(args)} failed: {run.stderr.strip()[-300:]}")
-        samples = {}
-        for b in load_benchmarks(out.name)[1]:
-            name = b["run_name"].removesuffix("/manual_time")
-            if b.get("run_type") == "iteration" and not b.get("error_occurred") and selected.search(name):
-                samples.setdefault(name, []).append(b["real_ns"])
-        return samples
+        return {str(name): f.samples for name, f in SuiteRun(out.name).figures.items()
+                if f.samples and selected.search(str(name))}
+
+
+@dataclass
+class Spread:
+    """One benchmark over several processes."""
+    minimums: list   # each process's fastest repetition
+    medians: list    # each process's median repetition
+    within: list     # each process's cv between its repetitions
+
+    @property
+    def across(self):
+        """The cv of the processes' minimums: how far they move between processes."""
+        return cv(self.minimums)
+
+    @property
+    def within_median(self):
+        values = [v for v in self.within if v is not None]
+        return median(values) if values else None
+
+
+def spread(per_process):
+    """The Spread of one benchmark from its repetitions in each process."""
+    return Spread([min(s) for s in per_process], [median(s) for s in per_process], [cv(s) for s in per_process])
 
 
 def summarise(per_process):
     """Lines for one benchmark of one variant: each process, then across them."""
-    mins = [min(s) for s in per_process]
-    medians = [statistics.median(s) for s in per_process]
-    lines = [f"    process {i + 1}: min {m / 1e6:10.3f} ms  median {md / 1e6:10.3f} ms  cv within {cv(s):6.1%}"
-             for i, (m, md, s) in enumerate(zip(mins, medians, per_process))]
-    within = statistics.median(cv(s) for s in per_process)
-    lines.append(f"    across {len(mins)} processes: minimums {min(mins) / 1e6:.3f}..{max(mins) / 1e6:.3f} ms "
-                 f"(max/min {max(mins) / min(mins):.2f}, cv {cv(mins):.1%}); median cv within a process {within:.1%}")
+    s = spread(per_process)
+    lines = [f"    process {i + 1}: min {m / 1e6:10.3f} ms  median {md / 1e6:10.3f} ms  cv within {percent(w):>6}"
+             for i, (m, md, w) in enumerate(zip(s.minimums, s.medians, s.within))]
+    lines.append(f"    across {len(s.minimums)} processes: minimums {min(s.minimums) / 1e6:.3f}.."
+                 f"{max(s.minimums) / 1e6:.3f} ms (max/min {max(s.minimums) / min(s.minimums):.2f}, "
+                 f"cv {percent(s.across)}); median cv within a process {percent(s.within_median)}")
     return lines
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("--processes", type=int, default=5, help="processes per variant (default 5)")
     ap.add_argument("--repetitions", type=int, default=5, help="repetitions inside each process (default 5)")
     ap.add_argument("--benchmark", default=".", help="regex of the benchmark names to report, without /manual_time")
@@ -76,14 +89,14 @@ def main():
     args = ap.parse_args()
     if args.processes < 2 or args.repetitions < 1:
         raise ToolError("--processes must be at least 2 and --repetitions at least 1")
-    suite = executable(build_dir(args.build), "sortbench-patterns")
-    selected = re.compile(args.benchmark)
+    selected = compiled(args.benchmark)
     variants = {}
     for v in args.variant or [f"default=--benchmark_filter={args.benchmark}"]:
         name, sep, rest = v.partition("=")
         if not sep or not name:
             raise ToolError(f"--variant takes NAME=ARGS, not {v!r}")
         variants[name] = shlex.split(rest)
+    suite = executable(build_dir(args.build), "sortbench-patterns")
 
     samples = {name: [] for name in variants}
     for _ in range(args.processes):

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Prints a Markdown table from the companion suite's JSON: for every
 contender and pattern, its time relative to std_sort as the geometric mean
 over the sizes of at least --min-size elements (1,000 by default) that both
@@ -11,74 +11,62 @@ ratios over the patterns that type ran.
 Usage: tools/ratio_table.py FULL.json [--state warm|cold] [--min-size N] [--type T | --types]
 """
 
-import argparse
-import math
-
-from benchdata import TYPES, ToolError, load_benchmarks, run_tool, suite_figures, suite_order
+from benchdata import ArgumentParser, SuiteRun, ToolError, gmean, ratios_to, run_tool
 
 
-def ratio_table(figures, contenders, patterns, min_size):
-    table = {}
-    for r in contenders:
-        for p in patterns:
-            logs = [math.log(t / figures[("std_sort", p, n)])
-                    for (rr, pp, n), t in figures.items()
-                    if rr == r and pp == p and n >= min_size and ("std_sort", p, n) in figures]
-            if logs:
-                table[(r, p)] = math.exp(sum(logs) / len(logs))
-    return table
+def ratio_table(run, type_name, state, min_size):
+    """(contenders, patterns, {(contender, pattern): ratio}) of one type."""
+    values = run.require(run.values(type_name, state), f"{state} {type_name}")
+    if not any(c == "std_sort" for c, _, _ in values):
+        raise ToolError(f"{run.path}: no std_sort results on {type_name}: nothing to relate to")
+    contenders = [c for c in run.contenders if any(k[0] == c for k in values)]
+    patterns = [p for p in run.patterns if any(k[1] == p for k in values)]
+    return contenders, patterns, ratios_to(values, "std_sort", min_size)
+
+
+def type_summary(run, state, min_size):
+    """(contenders, types, {(contender, type): geometric mean over the
+    patterns of its ratios}); patterns capped for a contender are left out."""
+    summary, order = {}, []
+    for t in run.types:
+        if not run.values(t, state):
+            continue
+        contenders, patterns, table = ratio_table(run, t, state, min_size)
+        order += [c for c in contenders if c not in order]
+        for c in contenders:
+            mean = gmean(table[(c, p)] for p in patterns if (c, p) in table)
+            if mean is not None:
+                summary[(c, t)] = mean
+    types = [t for t in run.types if any(k[1] == t for k in summary)]
+    if not types:
+        raise ToolError(f"{run.path}: no results with std_sort to relate to")
+    return order, types, summary
+
+
+def markdown(rows, columns, cells, empty=""):
+    lines = ["| contender | " + " | ".join(columns) + " |", "|---|" + "---:|" * len(columns)]
+    for r in rows:
+        lines.append(f"| {r} | " + " | ".join(f"{cells[(r, c)]:.2f}" if (r, c) in cells else empty
+                                               for c in columns) + " |")
+    return "\n".join(lines)
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("json")
     ap.add_argument("--state", choices=["warm", "cold"], default="warm")
     ap.add_argument("--min-size", type=int, default=1000)
-    ap.add_argument("--type", default="int32", choices=("int32",) + TYPES)
+    ap.add_argument("--type", default="int32")
     ap.add_argument("--types", action="store_true", help="one summary row per type and contender")
     args = ap.parse_args()
-    doc, runs = load_benchmarks(args.json)
+    run = SuiteRun(args.json)
     if args.types:
-        print_type_summary(doc, runs, args)
+        print(markdown(*type_summary(run, args.state, args.min_size), empty="-"))
         return
-    figures = suite_figures(runs, args.state, args.type)
-    if not any(r == "std_sort" for r, _, _ in figures):
-        raise ToolError("no std_sort results in the input: nothing to relate to")
-    contenders, patterns = suite_order(doc, figures)
-    table = ratio_table(figures, contenders, patterns, args.min_size)
-    print("| contender | " + " | ".join(patterns) + " |")
-    print("|---|" + "---:|" * len(patterns))
-    for r in contenders:
-        cells = [f"{table[(r, p)]:.2f}" if (r, p) in table else "" for p in patterns]
-        print(f"| {r} | " + " | ".join(cells) + " |")
+    if args.type not in run.types:
+        raise ToolError(f"{run.path}: no type {args.type!r}; it has {', '.join(run.types)}")
+    print(markdown(*ratio_table(run, args.type, args.state, args.min_size)))
 
-
-def print_type_summary(doc, runs, args):
-    """Rows: contenders; columns: types; cells: the geometric mean over the
-    patterns of the per-pattern ratios (patterns capped for a contender are
-    left out for it), "-" where the contender does not take the type."""
-    per_type = {}
-    order = None
-    for t in ("int32",) + TYPES:
-        try:
-            figures = suite_figures(runs, args.state, t)
-        except ToolError:
-            continue
-        contenders, patterns = suite_order(doc, figures)
-        order = order or contenders
-        table = ratio_table(figures, contenders, patterns, args.min_size)
-        for r in contenders:
-            logs = [math.log(table[(r, p)]) for p in patterns if (r, p) in table]
-            if logs:
-                per_type[(r, t)] = math.exp(sum(logs) / len(logs))
-    types = [t for t in ("int32",) + TYPES if any(k[1] == t for k in per_type)]
-    if not types:
-        raise ToolError("no results with std_sort to relate to")
-    print("| contender | " + " | ".join(types) + " |")
-    print("|---|" + "---:|" * len(types))
-    for r in order:
-        cells = [f"{per_type[(r, t)]:.2f}" if (r, t) in per_type else "-" for t in types]
-        print(f"| {r} | " + " | ".join(cells) + " |")
 
 if __name__ == "__main__":
     run_tool(main)

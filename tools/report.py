@@ -5,8 +5,8 @@ environment and verdict, a ratio-to-std_sort table per element type, an
 interactive chart per pattern and type (warm or cold, hover for median,
 minimum, cv and repetitions, noisy points marked, capped cases named), the
 thread axis where the run has it, operation counts where given, and with two
-or more runs a comparison of each figure, new over old, beside the noise of
-both. The plotting library's script is embedded: the page opens from disk
+or more runs a comparison of each figure, new over old, with a Mann-Whitney
+U test of the two runs' repetitions. The plotting library's script is embedded: the page opens from disk
 with no network.
 
 Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] -o report.html
@@ -14,101 +14,23 @@ The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
 """
 
-import argparse
 import html
-import json
 import math
 import re
-import statistics
 from pathlib import Path
 
-from benchdata import TYPES, ToolError, load_benchmarks, run_tool
+from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts, ratios_to,
+                       run_tool)
 
-NOISY_CV = 0.05
 # Enough distinct colours for every contender of a run (plotly's default set
 # has ten, and a run has more).
 COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
            "#bcbd22", "#17becf", "#000000", "#aec7e8", "#ffbb78", "#98df8a", "#ff9896", "#c5b0d5",
            "#c49c94", "#f7b6d2", "#dbdb8d", "#9edae5"]
-NAME = re.compile(r"^(?P<contender>[^/]+)/(?P<pattern>[^/]+)/(?P<size>\d+)"
-                  r"(?:/(?P<type>int64|double|kv16|string))?(?:/threads:(?P<threads>\d+))?(?P<cold>/cold)?$")
 
 
-class Figure:
-    """One benchmark of one run: its repetitions and what they say."""
-
-    def __init__(self):
-        self.samples = []
-        self.median = self.minimum = self.cv = None
-        self.capped = None  # the error message of a skipped case
-
-    def finish(self):
-        if self.samples:
-            self.median = self.median or statistics.median(self.samples)
-            self.minimum = self.minimum or min(self.samples)
-            if self.cv is None:
-                self.cv = statistics.stdev(self.samples) / statistics.mean(self.samples) if len(self.samples) > 1 else 0.0
-
-    @property
-    def noisy(self):
-        return self.cv is not None and self.cv > NOISY_CV
-
-
-class Run:
-    """A suite run: its context and {(contender, pattern, size, type, threads, state): Figure}."""
-
-    def __init__(self, path):
-        self.path = path
-        doc, runs = load_benchmarks(path)
-        if not isinstance(doc, dict) or not runs:
-            raise ToolError(f"{path}: no benchmarks in the file")
-        self.context = doc.get("context", {})
-        self.figures = {}
-        for b in runs:
-            m = NAME.match(b.get("run_name", "").removesuffix("/manual_time"))
-            if not m:
-                raise ToolError(f"{path}: {b.get('run_name')!r} is not a sortbench-patterns benchmark")
-            key = (m["contender"], m["pattern"], int(m["size"]), m["type"] or "int32",
-                   int(m["threads"] or 0), "cold" if m["cold"] else "warm")
-            f = self.figures.setdefault(key, Figure())
-            if b.get("error_occurred"):
-                f.capped = b.get("error_message", "error")
-            elif b.get("run_type") == "aggregate":
-                value = b.get("real_ns")
-                if b.get("aggregate_name") == "median":
-                    f.median = value
-                elif b.get("aggregate_name") == "min":
-                    f.minimum = value
-                elif b.get("aggregate_name") == "cv":
-                    f.cv = b.get("real_time")  # a percentage aggregate holds a fraction
-            elif "real_ns" in b:
-                f.samples.append(b["real_ns"])
-        for f in self.figures.values():
-            f.finish()
-        self.contenders = self.ordered(0, self.context.get("contenders"))
-        self.patterns = self.ordered(1, self.context.get("patterns"))
-        self.types = [t for t in ("int32",) + TYPES if any(k[3] == t for k in self.figures)]
-
-    def ordered(self, index, listed):
-        seen = list(dict.fromkeys(k[index] for k in self.figures))
-        named = [x for x in (listed or "").split(",") if x in seen]
-        return named + [x for x in seen if x not in named]
-
-    def medians(self, type_name, state="warm"):
-        """{(contender, pattern, size): median ns} of the sequential figures."""
-        return {(c, p, n): f.median for (c, p, n, t, k, s), f in self.figures.items()
-                if t == type_name and s == state and k == 0 and f.median}
-
-
-def ratios_to_std_sort(medians, min_size=1000):
-    """{(contender, pattern): geometric mean over sizes >= min_size of the
-    time over std_sort's at the same size}."""
-    logs = {}
-    for (c, p, n), ns in medians.items():
-        base = medians.get(("std_sort", p, n))
-        if base and n >= min_size:
-            logs.setdefault((c, p), []).append(math.log(ns / base))
-    return {k: math.exp(sum(v) / len(v)) for k, v in logs.items()}
+def noisy(run, f):
+    return run.noisy_cv is not None and f.cv is not None and f.cv > run.noisy_cv
 
 
 def human_time(ns):
@@ -118,22 +40,17 @@ def human_time(ns):
     return f"{ns:.3g} ns"
 
 
-def geomean(values):
-    values = list(values)
-    return math.exp(sum(math.log(v) for v in values) / len(values)) if values else None
-
-
 def verdict(run):
     """Sentences that say which contender to pick, from this run's figures:
     per type, the best over all patterns it ran (geometric mean of its ratios
     to std_sort), and the fastest on random input at the largest size."""
     sentences = []
     for t in run.types:
-        medians = run.medians(t)
-        table = ratios_to_std_sort(medians)
+        medians = run.values(t)
+        table = ratios_to(medians)
         patterns = {p for _, p in table}
         # Only contenders that ran every pattern uncapped can be compared over all of them.
-        overall = {c: geomean(table[(c, p)] for p in patterns)
+        overall = {c: gmean(table[(c, p)] for p in patterns)
                    for c in {c for c, _ in table} if all((c, p) in table for p in patterns)}
         if not overall:
             continue
@@ -170,7 +87,7 @@ def slug(*parts):
 def ratio_tables(run):
     out = []
     for t in run.types:
-        table = ratios_to_std_sort(run.medians(t))
+        table = ratios_to(run.values(t))
         if not table:
             continue
         patterns = [p for p in run.patterns if any(k[1] == p for k in table)]
@@ -199,19 +116,18 @@ def pattern_chart(run, t, p, go):
     states = []
     for state in ("warm", "cold"):
         for c in run.contenders:
-            points = sorted((n, f) for (cc, pp, n, tt, k, s), f in run.figures.items()
-                            if cc == c and pp == p and tt == t and s == state and k == 0 and f.median)
+            mine = [(n, f) for n, f in run.figures.items()
+                    if n.contender == c and n.pattern == p and n.type == t and n.state == state and not n.threads]
+            points = sorted((n.size, f) for n, f in mine if f.value is not None)
             if not points:
                 continue
-            capped = [f for (cc, pp, n, tt, k, s), f in run.figures.items()
-                      if cc == c and pp == p and tt == t and s == state and f.capped]
-            name = c + (" (capped)" if capped else "")
+            capped = any(f.error for _, f in mine)
             fig.add_trace(go.Scatter(
-                x=[n for n, _ in points], y=[f.median / n for n, f in points], name=name,
+                x=[n for n, _ in points], y=[f.value / n for n, f in points], name=c + (" (capped)" if capped else ""),
                 mode="lines+markers", visible=(state == "warm"), legendgroup=c,
-                marker={"symbol": ["x" if f.noisy else "circle" for _, f in points], "size": 7},
-                customdata=[[f.median, f.minimum, 100 * (f.cv or 0), len(f.samples) or 1,
-                             "NOISY" if f.noisy else ""] for _, f in points],
+                marker={"symbol": ["x" if noisy(run, f) else "circle" for _, f in points], "size": 7},
+                customdata=[[f.value, f.minimum, 100 * (f.cv or 0), f.repetitions,
+                             "NOISY" if noisy(run, f) else ""] for _, f in points],
                 hovertemplate=(f"<b>{c}</b> %{{x}} elements, {state}<br>median %{{customdata[0]:,.0f}} ns"
                                "<br>min %{customdata[1]:,.0f} ns<br>cv %{customdata[2]:.1f}% "
                                "over %{customdata[3]} repetitions %{customdata[4]}<extra></extra>")))
@@ -220,8 +136,9 @@ def pattern_chart(run, t, p, go):
         return None
     buttons = [{"label": s, "method": "update", "args": [{"visible": [x == s for x in states]}]}
                for s in ("warm", "cold") if s in states]
+    threshold = f", cv over {run.noisy_cv:.0%}" if run.noisy_cv is not None else ""
     fig.update_layout(
-        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy, cv over {NOISY_CV:.0%})", "x": 0.5},
+        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy{threshold})", "x": 0.5},
         xaxis={"type": "log", "title": "elements"}, yaxis={"type": "log", "title": "ns per element"},
         updatemenus=[{"type": "buttons", "buttons": buttons, "direction": "right", "showactive": True,
                       "x": 0, "y": 1.02, "xanchor": "left", "yanchor": "bottom"}],
@@ -233,9 +150,9 @@ def thread_chart(run, go):
     """Speedup over one thread against threads, random int32 input, a line per
     parallel contender and size."""
     series = {}
-    for (c, p, n, t, k, s), f in run.figures.items():
-        if k and p == "random" and t == "int32" and s == "warm" and f.median:
-            series.setdefault((c, n), {})[k] = f.median
+    for n, f in run.figures.items():
+        if n.threads and n.pattern == "random" and n.type == "int32" and not n.cold and f.value is not None:
+            series.setdefault((n.contender, n.size), {})[n.threads] = f.value
     if not series:
         return None
     fig = go.Figure()
@@ -253,14 +170,10 @@ def thread_chart(run, go):
 
 
 def counts_chart(path, go):
-    try:
-        records = json.loads(Path(path).read_text())
-        series = {}
-        for r in records:
-            if r["pattern"] == "random" and r["type"] == "int32" and r["comparisons_per_element"] is not None:
-                series.setdefault(r["contender"], []).append((r["size"], r["comparisons_per_element"]))
-    except (json.JSONDecodeError, TypeError, KeyError):
-        raise ToolError(f"{path}: not sortbench-counts JSON") from None
+    series = {}
+    for r in load_counts(path):
+        if r["pattern"] == "random" and r["type"] == "int32" and r["comparisons_per_element"] is not None:
+            series.setdefault(r["contender"], []).append((r["size"], r["comparisons_per_element"]))
     fig = go.Figure()
     for c, points in series.items():
         points.sort()
@@ -271,19 +184,27 @@ def counts_chart(path, go):
     return fig
 
 
-def comparison(new, old, go):
-    """Each figure both runs have, new over old, with both cvs: a figure is
-    beyond noise when the ratio lies outside 1 +- 2 (cv new + cv old)."""
-    rows = []
-    for key, f in new.figures.items():
-        g = old.figures.get(key)
-        if f.median and g and g.median:
-            ratio = f.median / g.median
-            noise = 2 * ((f.cv or 0) + (g.cv or 0))
-            rows.append((ratio, noise, key))
+def compared(new, old):
+    """[(ratio of the figures, p, benchmark name)] of each benchmark both runs
+    have with repetitions, new over old, p from a two-sided Mann-Whitney U
+    test of their repetitions; and the smallest number of repetitions a side."""
+    rows, fewest = [], None
+    for name, f in new.figures.items():
+        g = old.figures.get(name)
+        if g is None or not f.samples or not g.samples:
+            continue
+        rows.append((f.value / g.value, differ(f.samples, g.samples).p, name))
+        fewest = min(fewest or 10**9, len(f.samples), len(g.samples))
     if not rows:
-        raise ToolError(f"{new.path} and {old.path} have no figure in common")
-    beyond = [r for r in rows if abs(r[0] - 1) > r[1]]
+        raise ToolError(f"{new.path} and {old.path} have no figure with repetitions in common")
+    return rows, fewest
+
+
+def comparison(new, old, go):
+    """Each figure both runs have, new over old: slower or faster where the
+    repetitions differ at p < ALPHA; the geometric mean of all ratios."""
+    rows, fewest = compared(new, old)
+    beyond = [r for r in rows if r[1] < ALPHA]
     slower = sorted((r for r in beyond if r[0] > 1), reverse=True)
     faster = sorted(r for r in beyond if r[0] < 1)
     fig = go.Figure(go.Histogram(x=[math.log2(r[0]) for r in rows], nbinsx=60))
@@ -291,21 +212,19 @@ def comparison(new, old, go):
                       xaxis={"title": "log2(new / old)"}, yaxis={"title": "figures"}, height=360)
 
     def table(items):
-        return ("<table class='compare'><tr><th>benchmark</th><th>new / old</th><th>noise (2 x both cvs)</th></tr>"
-                + "".join(f"<tr><td>{html.escape(name_of(k))}</td><td>{r:.3f}</td><td>{n:.1%}</td></tr>"
-                          for r, n, k in items[:40]) + "</table>")
+        return ("<table class='compare'><tr><th>benchmark</th><th>new / old</th><th>p</th></tr>"
+                + "".join(f"<tr><td>{html.escape(str(n))}</td><td>{r:.3f}</td><td>{p:.4f}</td></tr>"
+                          for r, p, n in items[:40]) + "</table>")
 
-    text = (f"<p>{len(rows)} figures in both; {len(slower)} slower and {len(faster)} faster beyond noise, "
-            f"geometric mean of all ratios {geomean(r[0] for r in rows):.3f}.</p>"
-            f"<h4>Slower beyond noise (largest first)</h4>{table(slower)}"
-            f"<h4>Faster beyond noise</h4>{table(faster)}")
+    warning = (f"<p class='warning'>As few as {fewest} repetitions a side: fewer than {MIN_SAMPLES}, so a real "
+               f"difference may not reach p &lt; {ALPHA}. Run both with --benchmark_repetitions={MIN_SAMPLES} or "
+               "more.</p>") if fewest < MIN_SAMPLES else ""
+    text = (f"<p>{len(rows)} figures in both; by a two-sided Mann-Whitney U test of their repetitions at "
+            f"p &lt; {ALPHA}, {len(slower)} slower and {len(faster)} faster; geometric mean of all ratios "
+            f"{gmean(r[0] for r in rows):.3f}.</p>{warning}"
+            f"<h4>Slower (largest first)</h4>{table(slower)}"
+            f"<h4>Faster</h4>{table(faster)}")
     return fig, text
-
-
-def name_of(key):
-    c, p, n, t, k, s = key
-    return f"{c}/{p}/{n}" + (f"/{t}" if t != "int32" else "") + (f"/threads:{k}" if k else "") + \
-           ("/cold" if s == "cold" else "")
 
 
 def environment(run):
@@ -329,12 +248,12 @@ td.empty { color: #888; }
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
     ap.add_argument("-o", "--output", required=True, type=Path)
     args = ap.parse_args()
-    runs = [Run(p) for p in args.runs]
+    runs = [SuiteRun(p) for p in args.runs]
     try:
         import plotly.graph_objects as go
         import plotly.io as pio

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """How much of a sortbench run is sorting. Runs each given sortbench binary
 --rounds times, interleaved (A B A B ...), and prints per binary the medians
 of wall, user and system time, minor page faults, the sum of the report's
@@ -10,14 +10,12 @@ Usage: tools/wall_ratio.py [BINARY ...] [--rounds N]
 BINARY defaults to the repository's build/release/sortbench.
 """
 
-import argparse
 import os
-import statistics
 import subprocess
 import time
 from pathlib import Path
 
-from benchdata import ToolError, build_dir, executable, parse_report, run_tool
+from benchdata import ArgumentParser, ToolError, build_dir, executable, median, parse_report, run_tool
 
 
 def one_run(binary: Path, build: Path):
@@ -28,7 +26,7 @@ def one_run(binary: Path, build: Path):
     wall = time.monotonic() - start
     if os.waitstatus_to_exitcode(status) != 0:
         raise ToolError(f"{binary} exited with status {os.waitstatus_to_exitcode(status)}")
-    sizes, loops, rows = parse_report(out, build)
+    sizes, loops, rows = parse_report(out, build, str(binary))
     timed = sum(us * loop * 10 for values in rows.values() for us, loop in zip(values, loops) if us) / 1e6
     return {"wall": wall, "user": usage.ru_utime, "sys": usage.ru_stime,
             "minflt": usage.ru_minflt, "timed": timed, "ratio": wall / timed,
@@ -41,7 +39,7 @@ def print_cells(samples):
     sizes = first[0]["sizes"]
     medians = {}
     for b, runs in samples.items():
-        medians[b] = {r: [statistics.median(run["rows"][r][k] or 0 for run in runs) for k in range(len(sizes))]
+        medians[b] = {r: [median(run["rows"][r][k] or 0 for run in runs) for k in range(len(sizes))]
                       for r in runs[0]["rows"]}
     print()
     print(f"{'routine':<14} {'binary':<32} " + " ".join(f"{n:>9}" for n in sizes))
@@ -55,7 +53,7 @@ def print_cells(samples):
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = ArgumentParser(__doc__)
     ap.add_argument("binaries", nargs="*", type=Path)
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cells", action="store_true", help="also print every cell's median")
@@ -72,7 +70,7 @@ def main():
     print(f"medians of {args.rounds} interleaved runs; load average {os.getloadavg()[0]:.2f} at the end")
     print(f"{'binary':<32} {'wall s':>7} {'user s':>7} {'sys s':>7} {'minflt':>8} {'timed s':>8} {'wall/timed':>10}")
     for b, runs in samples.items():
-        m = {k: statistics.median(r[k] for r in runs) for k in ("wall", "user", "sys", "minflt", "timed", "ratio")}
+        m = {k: median(r[k] for r in runs) for k in ("wall", "user", "sys", "minflt", "timed", "ratio")}
         print(f"{str(b):<32} {m['wall']:7.2f} {m['user']:7.2f} {m['sys']:7.2f} {m['minflt']:8.0f} "
               f"{m['timed']:8.2f} {m['ratio']:10.2f}")
     if args.cells:
