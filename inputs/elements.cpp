@@ -54,7 +54,8 @@ kv16 element_traits<kv16>::from(std::int32_t v, std::size_t position)
 
 // A length letter, the digits of v with its sign bit flipped (mostly ten)
 // and a tail whose length (0 to 16) depends on the value: lengths vary from
-// 3 to 28 characters (12 to 28 for the patterns' values), and the letter and
+// 3 to 28 characters (12 to 28 for values near zero, as every pattern but
+// random holds), and the letter and
 // digits alone decide the order, which is v's. Each string is made once
 // and kept for the life of the process.
 text element_traits<text>::from(std::int32_t v, std::size_t)
