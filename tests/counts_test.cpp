@@ -12,6 +12,14 @@
 
 namespace {
 
+// AddressSanitizer's qsort interceptor calls the comparison n - 1 times of
+// its own before the C library sorts.
+#ifdef SORTBENCH_SANITIZED
+constexpr std::uint64_t qsort_interceptor = 999;
+#else
+constexpr std::uint64_t qsort_interceptor = 0;
+#endif
+
 std::string written(const std::vector<count_record>& records, bool json)
 {
     char* data = nullptr;
@@ -40,7 +48,7 @@ TEST(Counts, GoldenFiguresOfAFewCases)
         std::optional<std::uint64_t> comparisons, moves;
     };
     const std::vector<golden> want{
-        {"shell_sort", "int32", 14092, 28611}, {"c_qsort", "int32", 8699, std::nullopt},
+        {"shell_sort", "int32", 14092, 28611}, {"c_qsort", "int32", 8699 + qsort_interceptor, std::nullopt},
         {"pdqsort", "int32", 2010, 6},         {"vqsort", "int32", std::nullopt, std::nullopt},
         {"my_QSORT", "kv16", 14809, 10683},
     };
@@ -60,14 +68,14 @@ TEST(Counts, GoldenFiguresOfAFewCases)
     EXPECT_FALSE(records[3].comparisons_per_element().has_value());
     EXPECT_FALSE((count_record{"x", "int32", "random", 1, 0, 0}.comparisons_per_n_log2_n().has_value()));
 
-    EXPECT_EQ(written({records[0], records[1]}, true),
+    EXPECT_EQ(written({records[0], records[2]}, true),
               "[\n"
               "  {\"contender\": \"shell_sort\", \"type\": \"int32\", \"pattern\": \"random\", \"size\": 1000, "
               "\"comparisons\": 14092, \"moves\": 28611, \"comparisons_per_element\": 14.092, "
               "\"comparisons_per_n_log2_n\": 1.41404},\n"
-              "  {\"contender\": \"c_qsort\", \"type\": \"int32\", \"pattern\": \"random\", \"size\": 1000, "
-              "\"comparisons\": 8699, \"moves\": null, \"comparisons_per_element\": 8.699, "
-              "\"comparisons_per_n_log2_n\": 0.872887}\n"
+              "  {\"contender\": \"pdqsort\", \"type\": \"int32\", \"pattern\": \"ascending\", \"size\": 1000, "
+              "\"comparisons\": 2010, \"moves\": 6, \"comparisons_per_element\": 2.01, "
+              "\"comparisons_per_n_log2_n\": 0.20169}\n"
               "]\n");
     EXPECT_EQ(written({records[3]}, false),
               "contender        type    pattern                  size    comparisons          moves   cmp/elem   "

@@ -49,7 +49,7 @@ std::set<shape> product(const std::vector<std::string>& patterns, const std::vec
 }
 
 // The default run's cases of every contender on every type, against the
-// grid they are meant to be, and the size of the whole list at two threads.
+// grid they are meant to be.
 TEST(Grid, DefaultRunHoldsTheGoldenCases)
 {
     std::vector<std::string> every_pattern;
@@ -61,13 +61,11 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
     const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
 
     const suite_run run;
-    std::size_t total = 0;
     for_each_type([&]<class T>(T) {
         const std::string type(element_traits<T>::name);
         std::map<std::string, std::set<shape>> seen;
         for_each_case<T>(run.contenders(), {false, 2}, [&](const grid_case& g) {
             seen[g.c->id].emplace(std::string(g.p->name), g.n, g.cold, g.threads);
-            ++total;
         });
         for (const contender& c : run.contenders()) {
             SCOPED_TRACE(c.id + " on " + type);
@@ -80,7 +78,6 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
             }
         }
     });
-    EXPECT_EQ(total, 6285u);
 }
 
 TEST(Grid, NamesAndThreadCounts)
