@@ -14,6 +14,14 @@
 
 #include "contenders.hpp"
 
+// Boost's string_sort swaps through an unqualified iter_swap, which argument
+// lookup finds for std:: types only; the string record is a C struct in the
+// global namespace.
+inline void iter_swap(text* x, text* y)
+{
+    std::swap(*x, *y);
+}
+
 namespace {
 
 // Boost's default shift subtracts the smallest value from the largest in
@@ -57,8 +65,8 @@ struct spreadsort {
         namespace ss = boost::sort::spreadsort;
         if constexpr (std::is_same_v<T, text>) {
             ss::string_sort(
-                a, a + n, [](text s, std::size_t i) { return static_cast<unsigned char>(s[i]); },
-                [](text s) { return s.size(); }, std::less<text>());
+                a, a + n, [](const text& s, std::size_t i) { return static_cast<unsigned char>(s.bytes[i]); },
+                [](const text& s) { return s.length; }, std::less<text>());
         } else {
             ss::integer_sort(a, a + n, unsigned_shift{}, std::less<T>());
         }

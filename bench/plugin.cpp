@@ -6,17 +6,11 @@
 #include <cctype>
 #include <filesystem>
 #include <stdexcept>
-#include <type_traits>
 
 #include "inputs/elements.hpp"
 #include "sorts/counting.hpp"
 
 namespace {
-
-// The interface has a function for every element type but strings, named
-// after the type: sortbench_sort_int32 and so on.
-template <class T>
-constexpr bool in_interface = !std::is_same_v<T, text>;
 
 // The library's functions take a size_t count; the suite's shape has a
 // 32-bit one. These call them with their own types, the library's
@@ -81,13 +75,12 @@ contender_library::contender_library(const std::string& path) : path_(path)
     }
     bool any = false;
     for_each_type([&]<class T>(T) {
-        if constexpr (in_interface<T>) {
-            const std::string type(element_traits<T>::name);
-            library_functions<T>& f = std::get<library_functions<T>>(functions_);
-            f.sort = reinterpret_cast<decltype(f.sort)>(dlsym(handle_, ("sortbench_sort_" + type).c_str()));
-            f.sort_by = reinterpret_cast<decltype(f.sort_by)>(dlsym(handle_, ("sortbench_sort_by_" + type).c_str()));
-            any = any || f.sort != nullptr;
-        }
+        // The interface names each function after its type: sortbench_sort_int32 and so on.
+        const std::string type(element_traits<T>::name);
+        library_functions<T>& f = std::get<library_functions<T>>(functions_);
+        f.sort = reinterpret_cast<decltype(f.sort)>(dlsym(handle_, ("sortbench_sort_" + type).c_str()));
+        f.sort_by = reinterpret_cast<decltype(f.sort_by)>(dlsym(handle_, ("sortbench_sort_by_" + type).c_str()));
+        any = any || f.sort != nullptr;
     });
     if (!any) {
         throw fail("exports no sortbench_sort_* function");

@@ -24,12 +24,29 @@ inline bool operator==(const kv16& x, const kv16& y)
     return x.key == y.key && x.value == y.value;
 }
 
-// Strings are std::string_views into storage that lives as long as the
-// process, as a C program sorts an array of char* into its own buffers:
-// a std::string owns its bytes and may point into itself, so it cannot be
-// moved byte by byte the way the qsort-style routines move records, while a
-// view is two words that any routine can move soundly.
-using text = std::string_view;
+// Strings are records of a pointer and a length into storage that lives as
+// long as the process, as a C program sorts an array of char* into its own
+// buffers: a std::string owns its bytes and may point into itself, so it
+// cannot be moved byte by byte the way the qsort-style routines move
+// records, while this is two words that any routine can move soundly. It is
+// the record of the contender interface, ordered as std::string_view orders
+// the same bytes.
+using text = sortbench_string;
+
+inline std::string_view as_view(const text& s)
+{
+    return {s.bytes, s.length};
+}
+
+inline bool operator<(const text& x, const text& y)
+{
+    return as_view(x) < as_view(y);
+}
+
+inline bool operator==(const text& x, const text& y)
+{
+    return as_view(x) == as_view(y);
+}
 
 template <class... Ts>
 struct type_list {};

@@ -68,7 +68,8 @@ text element_traits<text>::from(std::int32_t v, std::size_t)
     const std::string digits = std::to_string(biased(v));
     std::string s = static_cast<char>('a' + digits.size()) + digits + "-";
     s.append(scramble(v) % 17, static_cast<char>('a' + scramble(v) % 26));
-    const text view = storage.emplace_back(std::move(s));
-    made.emplace(v, view);
-    return view;
+    const std::string& kept = storage.emplace_back(std::move(s));
+    const text made_text{kept.data(), kept.size()};
+    made.emplace(v, made_text);
+    return made_text;
 }

@@ -103,8 +103,8 @@ TEST(Elements, EveryTypeKeepsItsPromisesOnEveryPattern)
         const auto pairs = made<kv16>(p.p, 2000, 3);
         for (std::size_t i = 0; i < pairs.size(); ++i) ASSERT_EQ(pairs[i].value, i);
         for (const text t : made<text>(p.p, 2000, 3)) {
-            ASSERT_GE(t.size(), p.p == pattern::random ? 3u : 12u);
-            ASSERT_LE(t.size(), 28u);
+            ASSERT_GE(t.length, p.p == pattern::random ? 3u : 12u);
+            ASSERT_LE(t.length, 28u);
         }
     }
 }
@@ -122,9 +122,9 @@ TEST(Elements, RandomCoversEachTypesRange)
 
     const auto words = made<text>(pattern::random, 1000);
     const auto [shortest, longest] = std::minmax_element(
-        words.begin(), words.end(), [](text x, text y) { return x.size() < y.size(); });
-    EXPECT_LE(shortest->size(), 14u);
-    EXPECT_GE(longest->size(), 25u);
+        words.begin(), words.end(), [](text x, text y) { return x.length < y.length; });
+    EXPECT_LE(shortest->length, 14u);
+    EXPECT_GE(longest->length, 25u);
 }
 
 }  // namespace

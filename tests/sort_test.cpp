@@ -153,8 +153,8 @@ struct guard_values<kv16> {
 };
 template <>
 struct guard_values<text> {
-    static text left() { return "\xff"; }  // strings compare as unsigned bytes
-    static text right() { return ""; }
+    static text left() { return {"\xff", 1}; }  // strings compare as unsigned bytes
+    static text right() { return {"", 0}; }
 };
 
 // Sorts `input` with `sort` inside guards and checks the guards, and that

@@ -8,6 +8,7 @@
  *   sortbench-patterns --contender=./libheapsort.so --benchmark_filter='^heapsort/random/1000/'
  */
 #include <sortbench/contender.h>
+#include <string.h>
 
 const char* sortbench_name(void)
 {
@@ -15,7 +16,8 @@ const char* sortbench_name(void)
 }
 
 /* Defines sortbench_sort_by_NAME(a, n, less) and sortbench_sort_NAME(a, n),
- * the latter with the natural order of TYPE, or of its key for kv16. */
+ * the latter with the natural order of TYPE, of its key for kv16, of its
+ * bytes for strings. */
 #define HEAPSORT(NAME, TYPE, LESS_EXPR)                                                    \
     static int natural_less_##NAME(const TYPE* x, const TYPE* y)                           \
     {                                                                                      \
@@ -55,3 +57,13 @@ HEAPSORT(int32, int32_t, *x < *y)
 HEAPSORT(int64, int64_t, *x < *y)
 HEAPSORT(double, double, *x < *y)
 HEAPSORT(kv16, struct sortbench_kv16, x->key < y->key)
+
+/* memcmp's order on the common prefix, then the shorter first. */
+static int string_less(const struct sortbench_string* x, const struct sortbench_string* y)
+{
+    const size_t common = x->length < y->length ? x->length : y->length;
+    const int order = common == 0 ? 0 : memcmp(x->bytes, y->bytes, common);
+    return order < 0 || (order == 0 && x->length < y->length);
+}
+
+HEAPSORT(string, struct sortbench_string, string_less(x, y))

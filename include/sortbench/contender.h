@@ -31,6 +31,15 @@ struct sortbench_kv16 {
     uint64_t key;
 };
 
+/* A string: `length` bytes at `bytes`, with no terminating NUL needed,
+ * ordered byte by byte as unsigned values, a string before any longer one
+ * that it begins (memcmp's order, then the length). A sort moves the records;
+ * the bytes stay where they are. */
+struct sortbench_string {
+    const char* bytes;
+    size_t length;
+};
+
 /* Optional: the contender's name in benchmark names (letters, digits, '_'
  * and '-'). Without it, the file name without "lib" and its extension. */
 const char* sortbench_name(void);
@@ -39,6 +48,7 @@ void sortbench_sort_int32(int32_t* a, size_t n);
 void sortbench_sort_int64(int64_t* a, size_t n);
 void sortbench_sort_double(double* a, size_t n); /* no NaN is ever passed */
 void sortbench_sort_kv16(struct sortbench_kv16* a, size_t n);
+void sortbench_sort_string(struct sortbench_string* a, size_t n);
 
 /* Optional: the same sort, comparing only through `less`, which returns
  * nonzero when *x sorts before *y. sortbench-counts counts its calls. */
@@ -47,6 +57,8 @@ void sortbench_sort_by_int64(int64_t* a, size_t n, int (*less)(const int64_t* x,
 void sortbench_sort_by_double(double* a, size_t n, int (*less)(const double* x, const double* y));
 void sortbench_sort_by_kv16(struct sortbench_kv16* a, size_t n,
                             int (*less)(const struct sortbench_kv16* x, const struct sortbench_kv16* y));
+void sortbench_sort_by_string(struct sortbench_string* a, size_t n,
+                              int (*less)(const struct sortbench_string* x, const struct sortbench_string* y));
 
 #ifdef __cplusplus
 }
