@@ -22,7 +22,7 @@ constexpr flag_spec flags[] = {
     {"format", "console|json", "a table (the default), or a JSON list"},
     {"filter", "REGEX", "only the cases whose name contender/pattern/size[/type] it matches"},
     {"full_grid", "", "every element type on every pattern and size, not only int32's"},
-    {"contender", "PATH", "a contender library (include/sortbench/contender.h); repeatable", true},
+    {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"patterns", "", "the disorder measures of each pattern at 10,000 elements, instead of counts"},
     {"stability", "", "which contenders keep equal keys in their input order, instead of counts"},
     {"help", "", "this list"},

@@ -11,7 +11,13 @@ std::string benchmark_name(const std::string& contender, std::string_view patter
                            std::string_view type, bool cold, unsigned threads)
 {
     std::string name = contender;
-    name.append("/").append(pattern).append("/").append(std::to_string(n));
+    return name.append("/").append(case_name(pattern, n, type, cold, threads));
+}
+
+std::string case_name(std::string_view pattern, std::uint32_t n, std::string_view type, bool cold, unsigned threads)
+{
+    std::string name(pattern);
+    name.append("/").append(std::to_string(n));
     if (type != element_traits<std::int32_t>::name) name.append("/").append(type);
     if (threads != 0) name.append("/threads:").append(std::to_string(threads));
     if (cold) name.append("/cold");

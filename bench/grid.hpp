@@ -22,9 +22,13 @@ inline constexpr std::uint32_t quadratic_cap = 10000;
 // The largest size the suite runs `c` on pattern `p`.
 std::uint32_t size_cap(const contender& c, const pattern_info& p);
 
-// The benchmark's name: contender/pattern/size, then the element type unless
-// it is int32, then "threads:K" for a parallel sort on K threads (`threads`
-// 0 for a sequential one), then "cold" for arrays that come from memory.
+// A case's name: pattern/size, then the element type unless it is int32,
+// then "threads:K" for a parallel sort on K threads (`threads` 0 for a
+// sequential one), then "cold" for arrays that come from memory.
+std::string case_name(std::string_view pattern, std::uint32_t n, std::string_view type, bool cold,
+                      unsigned threads = 0);
+
+// The benchmark's name: contender/ and the case's name.
 std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
                            std::string_view type, bool cold, unsigned threads = 0);
 

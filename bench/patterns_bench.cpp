@@ -28,7 +28,7 @@
 namespace {
 
 constexpr flag_spec own_flags[] = {
-    {"contender", "PATH", "a contender library (include/sortbench/contender.h); repeatable", true},
+    {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"full_grid", "", "every element type on every pattern, size and cache state, not only int32's"},
     {"max_threads", "N", "the parallel sorts run at 1, 2, 4, ... up to N threads (default: the hardware's)"},
     {"help", "", "this list, then Google Benchmark's flags"},

@@ -53,8 +53,14 @@ std::string default_name(const std::string& path)
 
 }  // namespace
 
-contender_library::contender_library(const std::string& path) : path_(path)
+contender_library::contender_library(const std::string& spec)
 {
+    // NAME=PATH when what comes before the first '=' is a usable name; a
+    // path may hold an '=' too, but not as a name's only company.
+    const auto equals = spec.find('=');
+    const bool named = equals != std::string::npos && usable_name(spec.substr(0, equals));
+    path_ = named ? spec.substr(equals + 1) : spec;
+    const std::string& path = path_;
     const auto fail = [&](const std::string& why) { return std::runtime_error(path + ": " + why); };
     // A path without a slash would be searched for on the library path.
     const std::string where = path.find('/') == std::string::npos ? "./" + path : path;
@@ -69,7 +75,9 @@ contender_library::contender_library(const std::string& path) : path_(path)
     // From here on a failure must close the library again.
     std::unique_ptr<void, int (*)(void*)> guard(handle_, dlclose);
     auto* name_of = reinterpret_cast<const char* (*)()>(dlsym(handle_, "sortbench_name"));
-    name_ = name_of != nullptr && name_of() != nullptr ? name_of() : default_name(path);
+    name_ = named                                      ? spec.substr(0, equals)
+            : name_of != nullptr && name_of() != nullptr ? name_of()
+                                                         : default_name(path);
     if (!usable_name(name_)) {
         throw fail("the name '" + name_ + "' is not letters, digits, '_' and '-'");
     }

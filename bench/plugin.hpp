@@ -17,17 +17,18 @@ struct library_functions {
 // A contender library, loaded for as long as this object lives.
 class contender_library {
 public:
-    // Loads the library at `path`. Throws std::runtime_error with one line
-    // naming the path and the cause when it cannot be loaded, exports no
-    // sortbench_sort_* function, or names itself with other than letters,
-    // digits, '_' and '-'.
-    explicit contender_library(const std::string& path);
+    // Loads the library given as PATH, or as NAME=PATH to name it NAME
+    // whatever it calls itself, so that two builds of one sort can load side
+    // by side. Throws std::runtime_error with one line naming the path and
+    // the cause when it cannot be loaded, exports no sortbench_sort_*
+    // function, or has a name of other than letters, digits, '_' and '-'.
+    explicit contender_library(const std::string& spec);
     ~contender_library();
     contender_library(const contender_library&) = delete;
     contender_library& operator=(const contender_library&) = delete;
 
     const std::string& path() const { return path_; }
-    // From its sortbench_name(), else from its file name.
+    // As given, else from its sortbench_name(), else from its file name.
     const std::string& name() const { return name_; }
 
     // Its sorts as a contender, calling into this object.

@@ -13,11 +13,12 @@ suite_run::suite_run(const std::vector<std::string>& libraries) : pools_(std::ma
     }
     for (contender& c : anchor_contenders()) contenders_.push_back(std::move(c));
     for (contender& c : parallel_contenders(*pools_)) contenders_.push_back(std::move(c));
-    for (const std::string& path : libraries) {
-        auto library = std::make_unique<contender_library>(path);
+    for (const std::string& spec : libraries) {
+        auto library = std::make_unique<contender_library>(spec);
         const std::string& name = library->name();
         if (std::any_of(contenders_.begin(), contenders_.end(), [&](const contender& c) { return c.id == name; })) {
-            throw std::runtime_error(path + ": the name '" + name + "' is taken by another contender");
+            throw std::runtime_error(library->path() + ": the name '" + name +
+                                     "' is taken by another contender (name it: --contender=NAME=PATH)");
         }
         contenders_.push_back(library->as_contender());
         libraries_.push_back(std::move(library));

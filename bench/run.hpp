@@ -22,7 +22,8 @@ class contender_library;
 class suite_run {
 public:
     // The registry's routines, the anchors, the parallel sorts, then a
-    // contender for each library in `libraries`, in order. Throws
+    // contender for each library in `libraries` (PATH or NAME=PATH), in
+    // order. Throws
     // std::runtime_error with one line naming the library and the cause
     // when one cannot be loaded or takes a name that is already taken.
     explicit suite_run(const std::vector<std::string>& libraries = {});

@@ -51,6 +51,22 @@ class Loading(unittest.TestCase):
 
 
 class Running(unittest.TestCase):
+    def test_two_builds_load_side_by_side_under_their_names(self):
+        r = run(COUNTS, f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^[ab]/random/1000$")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual([line.split()[0] for line in r.stdout.splitlines()[1:]], ["a", "b"])
+
+    def test_ab_of_one_build_against_itself(self):
+        r = subprocess.run([str(Path(__file__).resolve().parent.parent / "tools" / "ab.py"), "a", "b",
+                            f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^random/1000$",
+                            "--rounds=5"], capture_output=True, text=True, timeout=120,
+                           env={**os.environ, "SORTBENCH_BUILD": str(BUILD)})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        row = [line for line in r.stdout.splitlines() if line.startswith("| random/1000 |")]
+        self.assertEqual(len(row), 1, r.stdout)
+        self.assertEqual(row[0].split("|")[7].strip(), "5")  # rounds
+
+
     def test_example_runs_on_every_type_it_exports(self):
         with tempfile.TemporaryDirectory() as tmp:
             out = Path(tmp) / "run.json"

@@ -73,6 +73,18 @@ class BadInput(unittest.TestCase):
                 with self.subTest(tool="chart.py", input=what):
                     self.assert_one_line(self.run_tool("chart.py", [f"{tmp}/c.svg"], content), "standard input")
 
+    def test_rounds_files(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            path = Path(tmp) / "rounds.json"
+            for what, content in {"empty": "", "not JSON": "{", "no group": "{}",
+                                  "a group of three": json.dumps({"group": ["a", "b", "c"], "cases": []}),
+                                  "times missing": json.dumps({"group": ["a", "b"],
+                                                               "cases": [{"case": "random/10", "ns_per_call": [[1]]}]})
+                                  }.items():
+                with self.subTest(input=what):
+                    path.write_text(content)
+                    self.assert_one_line(self.run_tool("ab.py", ["--load", str(path)]), str(path))
+
     def test_bad_regex_and_bad_arguments(self):
         self.assert_one_line(self.run_tool("processes.py", ["--benchmark", "("]), "not a regular expression", "'('")
         self.assert_one_line(self.run_tool("crosscheck.py", ["--runs", "x"]), "--runs")

@@ -10,7 +10,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tools"))
 import benchdata  # noqa: E402
-from benchdata import Name, SuiteRun, cv, differ, gmean, parse_name, ratios_to  # noqa: E402
+from benchdata import Name, SuiteRun, cv, differ, gmean, paired, parse_name, ratios_to  # noqa: E402
 from crosscheck import verdict as crosscheck_verdict  # noqa: E402
 from processes import spread  # noqa: E402
 from ratio_table import ratio_table, type_summary  # noqa: E402
@@ -68,6 +68,23 @@ class Statistics(unittest.TestCase):
         self.assertFalse(differ([1, 2], [6, 7]).significant)  # p = 1/3 at best
         many = differ(range(10), range(5, 15))
         self.assertEqual(many.warning, "")
+
+    def test_paired_ratio_interval_and_verdict(self):
+        a = [100, 102, 98, 101, 99, 100, 103, 97, 100, 101]
+        slower = paired(a, [x * 1.05 for x in a])  # every round 5% slower
+        self.assertAlmostEqual(slower.ratio, 1.05)
+        self.assertAlmostEqual(slower.low, 1.05)
+        self.assertEqual(slower.verdict(), "B slower")
+        # Ratios 0.5 and 2 alternate: their geometric mean is 1, the test
+        # finds no side, and the interval holds 1.
+        tie = paired([100] * 10, [50, 200] * 5)
+        self.assertAlmostEqual(tie.ratio, 1.0)
+        self.assertLess(tie.low, 1.0)
+        self.assertGreater(tie.high, 1.0)
+        self.assertEqual(tie.verdict(), "no difference")
+        faster = paired(a, [x * r for x, r in zip(a, [0.9, 0.92, 0.95, 0.91, 0.93, 0.9, 0.94, 0.92, 0.96, 0.9])])
+        self.assertEqual(faster.verdict(), "B faster")
+        self.assertLess(faster.high, 1.0)
 
 
 class Tools(unittest.TestCase):

@@ -6,6 +6,7 @@ traceback."""
 
 import argparse
 import json
+import math
 import os
 import re
 import statistics
@@ -135,6 +136,38 @@ def differ(a, b, alpha=ALPHA):
     return Difference(p, p < alpha, warning)
 
 
+@dataclass
+class Paired:
+    """B against A from paired samples (round by round): the geometric mean
+    of the ratios b/a, its confidence interval (Student's t on the log
+    ratios), and Wilcoxon's signed-rank test of the log ratios against 0."""
+    ratio: float
+    low: float
+    high: float
+    p: float
+    pairs: int
+
+    def verdict(self, alpha=ALPHA):
+        if self.p >= alpha:
+            return "no difference"
+        return "B faster" if self.ratio < 1 else "B slower"
+
+
+def paired(a, b, level=1 - ALPHA):
+    a, b = list(a), list(b)
+    if len(a) != len(b) or len(a) < 2:
+        raise ToolError("paired samples need two pairs or more, as many of A as of B")
+    logs = [math.log(y / x) for x, y in zip(a, b)]
+    mean = statistics.fmean(logs)
+    sem = float(stats.sem(logs))
+    if sem == 0:
+        low = high = mean
+    else:
+        low, high = stats.t.interval(level, len(logs) - 1, loc=mean, scale=sem)
+    p = 1.0 if all(v == 0 for v in logs) else float(stats.wilcoxon(logs).pvalue)
+    return Paired(math.exp(mean), math.exp(low), math.exp(high), p, len(logs))
+
+
 # --- the companion suite's benchmarks -------------------------------------
 
 NAME = re.compile(r"^(?P<contender>[^/]+)/(?P<pattern>[^/]+)/(?P<size>\d+)"
@@ -202,11 +235,12 @@ class Figure:
         return len(self.samples) or (1 if self.value is not None else 0)
 
 
-def _document(source):
-    name = getattr(source, "name", str(source))
+def read_document(source):
+    stream = hasattr(source, "read")
+    name = getattr(source, "name", "a stream") if stream else str(source)
     if name == "<stdin>":
         name = "standard input"
-    raw = source.read() if hasattr(source, "read") else Path(source).read_bytes()
+    raw = source.read() if stream else Path(source).read_bytes()
     if not raw.strip():
         raise ToolError(f"{name}: empty")
     try:
@@ -220,7 +254,7 @@ class SuiteRun:
     its context and one Figure per benchmark."""
 
     def __init__(self, source):
-        self.path, doc = _document(source)
+        self.path, doc = read_document(source)
         runs = doc.get("benchmarks") if isinstance(doc, dict) else None
         if not isinstance(runs, list):
             raise ToolError(f"{self.path}: not Google Benchmark JSON (no \"benchmarks\" list)")
@@ -310,7 +344,7 @@ def ratios_to(values, base="std_sort", min_size=1000):
 def load_counts(source):
     """sortbench-counts --format=json output (a path, or a binary stream):
     its records, each with contender, type, pattern, size and the counts."""
-    name, records = _document(source)
+    name, records = read_document(source)
     keys = ("contender", "type", "pattern", "size", "comparisons", "moves", "comparisons_per_element",
             "comparisons_per_n_log2_n")
     if not isinstance(records, list) or not records or \

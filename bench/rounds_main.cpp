@@ -1,0 +1,126 @@
+// sortbench-rounds: a group of contenders in paired rounds on every case of
+// the grid they all take, written as JSON (tools/ab.py reads it and says
+// whether B is faster than A).
+//
+//   sortbench-rounds --group=A,B [--contender=[NAME=]PATH ...] [--filter=REGEX]
+//                    [--full_grid] [--rounds=N] [--round_ms=MS] [--threads=N] [--out=FILE]
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/flags.hpp"
+#include "bench/rounds.hpp"
+
+namespace {
+
+constexpr flag_spec flags[] = {
+    {"group", "A,B[,...]", "the contenders to time against each other, two or more"},
+    {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable",
+     true},
+    {"filter", "REGEX", "only the cases whose name pattern/size[/type][/cold] it matches"},
+    {"full_grid", "", "every element type on every pattern, size and cache state, not only the default run's"},
+    {"rounds", "N", "rounds per case (default 30)"},
+    {"round_ms", "MS", "each member's share of a round, at least, in milliseconds (default 2)"},
+    {"threads", "N", "threads for a parallel member (default: the hardware's)"},
+    {"out", "FILE", "write the JSON there instead of to standard output"},
+    {"help", "", "this list"},
+};
+
+int usage_error(const std::string& why)
+{
+    std::fprintf(stderr, "sortbench-rounds: %s\n", why.c_str());
+    return 1;
+}
+
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(sep, start)) != std::string::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<parsed_flags> given;
+    std::optional<std::regex> filter;
+    rounds_options options;
+    options.threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> names;
+    try {
+        given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
+        if (!given->rest().empty()) throw flag_error("unknown argument: " + given->rest().front());
+        if (given->boolean("help")) {
+            std::printf("usage: sortbench-rounds --group=A,B [flags]\n\n%s", flags_help(flags).c_str());
+            return 0;
+        }
+        if (!given->value("group")) throw flag_error("--group=A,B names the contenders to compare");
+        names = split(*given->value("group"), ',');
+        if (names.size() < 2) throw flag_error("--group needs two contenders or more, not '" + *given->value("group") + "'");
+        const auto number = [&](const char* flag, unsigned lowest, unsigned highest, unsigned fallback) {
+            const auto text = given->value(flag);
+            if (!text) return fallback;
+            const auto n = whole_number(*text, lowest, highest);
+            if (!n) {
+                throw flag_error("--" + std::string(flag) + " must be a whole number from " + std::to_string(lowest) +
+                                 " to " + std::to_string(highest) + ", not '" + *text + "'");
+            }
+            return *n;
+        };
+        options.rounds = number("rounds", 2, 100000, options.rounds);
+        options.round_seconds = number("round_ms", 1, 60000, 2) / 1000.0;
+        options.threads = number("threads", 1, 65536, options.threads);
+        if (const auto text = given->value("filter")) {
+            try {
+                filter.emplace(*text);
+            } catch (const std::regex_error&) {
+                throw flag_error("--filter: not a regular expression: " + *text);
+            }
+        }
+    } catch (const flag_error& e) {
+        return usage_error(e.what());
+    }
+
+    try {
+        suite_run run(given->values("contender"));
+        std::vector<const contender*> group;
+        for (const std::string& name : names) {
+            const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
+                                            [&](const contender& c) { return c.id == name; });
+            if (found == run.contenders().end()) return usage_error("no contender named '" + name + "'");
+            if (std::find(group.begin(), group.end(), &*found) != group.end()) {
+                return usage_error("'" + name + "' is named twice in --group");
+            }
+            group.push_back(&*found);
+        }
+        std::size_t done = 0;
+        const auto cases = run_group(
+            run, group, given->boolean("full_grid"),
+            [&](const std::string& name) { return !filter || std::regex_search(name, *filter); }, options,
+            [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });
+        if (cases.empty()) return usage_error("no case that every member takes matches the filter");
+        std::FILE* out = stdout;
+        const std::string path = given->value("out").value_or("");
+        if (!path.empty() && (out = std::fopen(path.c_str(), "w")) == nullptr) {
+            return usage_error(path + ": " + std::strerror(errno));
+        }
+        write_rounds(out, group, options, cases);
+        if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
+            return usage_error("write error: " + std::string(std::strerror(errno)));
+        }
+    } catch (const std::exception& e) {
+        return usage_error(e.what());
+    }
+    return 0;
+}

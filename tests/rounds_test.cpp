@@ -1,0 +1,95 @@
+// Paired rounds under a scripted clock: both members sort the same arrays in
+// every round, in an order that changes, each timed alone; a wrong result
+// names its member.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "bench/rounds.hpp"
+
+namespace {
+
+// The scripted world: a call of member A moves the clock by 100 ticks, of
+// B by 150; every call notes its member and the array it was handed.
+struct script {
+    std::uint64_t now = 0;
+    std::vector<char> calls;                   // 'A' or 'B', in order
+    std::map<char, std::vector<std::int32_t>> firsts;  // each call's first element, per member
+    bool b_breaks = false;
+} world;
+
+std::uint64_t scripted_counter()
+{
+    return world.now;
+}
+
+std::uint64_t nanosecond_frequency()
+{
+    return 1'000'000'000;
+}
+
+constexpr tick_source scripted_clock{scripted_counter, nanosecond_frequency};
+
+template <char Member, std::uint64_t Ticks>
+void recording_sort(std::int32_t* a, std::uint32_t n)
+{
+    world.calls.push_back(Member);
+    world.firsts[Member].push_back(a[0]);
+    std::sort(a, a + n);
+    if (Member == 'B' && world.b_breaks) std::swap(a[0], a[n - 1]);
+    world.now += Ticks;
+}
+
+contender member(const char* id, sort_fn<std::int32_t>* sort)
+{
+    contender c{id, 0, {}, {}};
+    c.forms.of<std::int32_t>().sort = sort;
+    return c;
+}
+
+TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
+{
+    world = {};
+    suite_run run;
+    const contender a = member("A", recording_sort<'A', 100>);
+    const contender b = member("B", recording_sort<'B', 150>);
+    rounds_options options;
+    options.rounds = 12;
+    options.round_seconds = 0;  // one batch a share
+    const pattern_info& random = *std::find_if(all_patterns.begin(), all_patterns.end(),
+                                               [](const pattern_info& p) { return p.p == pattern::random; });
+    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options,
+                                                   scripted_clock);
+    EXPECT_EQ(c.name, "random/1000");
+    ASSERT_EQ(c.ns_per_call.size(), 2u);
+    EXPECT_EQ(c.ns_per_call[0], std::vector<double>(12, 100.0));
+    EXPECT_EQ(c.ns_per_call[1], std::vector<double>(12, 150.0));
+    // Both were handed the same arrays, call for call.
+    EXPECT_EQ(world.firsts['A'], world.firsts['B']);
+    // After the warm-up and sizing calls, each round's first member varies.
+    const std::size_t per_share = c.batches * c.arrays;
+    const std::size_t start = world.calls.size() - 2 * per_share * options.rounds;
+    std::map<char, int> first_in_round;
+    for (unsigned r = 0; r < options.rounds; ++r) ++first_in_round[world.calls[start + 2 * per_share * r]];
+    EXPECT_GT(first_in_round['A'], 0);
+    EXPECT_GT(first_in_round['B'], 0);
+
+    world = {};
+    world.b_breaks = true;
+    EXPECT_THROW(
+        {
+            try {
+                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, scripted_clock);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "wrong result: B did not sort random/1000");
+                throw;
+            }
+        },
+        std::runtime_error);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""Is B faster than A? Times two contenders in paired rounds in one process
+(sortbench-rounds: in each round both sort the same arrays, in random
+order) and prints, for every case, B/A as the geometric mean of the
+round-by-round ratios with its 95% confidence interval, and the verdict of
+Wilcoxon's signed-rank test on those ratios at p < 0.05. A burst of load
+lands on both sides of a round, so the paired ratio holds where two separate
+runs' figures do not.
+
+Usage: tools/ab.py A B [--contender [NAME=]PATH ...] [--filter REGEX] [--rounds N]
+                       [--full_grid] [--save FILE] [--build DIR]
+       tools/ab.py --load FILE
+A and B are contender names: built-in ones, or libraries named with
+--contender=NAME=PATH (two builds of one sort load side by side that way).
+"""
+
+import json
+import subprocess
+import tempfile
+from pathlib import Path
+
+from benchdata import ArgumentParser, ToolError, build_dir, executable, median, paired, read_document, run_tool
+
+
+def load_rounds(source):
+    """A sortbench-rounds JSON file: (group, rounds, [case records])."""
+    name, doc = read_document(source)
+    try:
+        group, cases = doc["group"], doc["cases"]
+        for c in cases:
+            if len(c["ns_per_call"]) != len(group) or not all(isinstance(v, (int, float)) and v > 0
+                                                              for m in c["ns_per_call"] for v in m):
+                raise ValueError
+            if not isinstance(c["case"], str):
+                raise ValueError
+    except (KeyError, TypeError, ValueError):
+        raise ToolError(f"{name}: not sortbench-rounds JSON (a group and cases of times per round)") from None
+    if len(group) != 2:
+        raise ToolError(f"{name}: a group of {len(group)}; A/B compares two")
+    if not cases:
+        raise ToolError(f"{name}: no cases")
+    return group, doc.get("rounds"), cases
+
+
+def table(group, cases):
+    a, b = group
+    lines = [f"B/A by paired rounds: A = {a}, B = {b}; ratio = geometric mean of the rounds' ratios, "
+             "95% confidence interval, Wilcoxon signed-rank p",
+             f"| case | A ns/call | B ns/call | B/A | 95% CI | p | rounds | verdict |",
+             "|---|---:|---:|---:|---|---:|---:|---|"]
+    for c in cases:
+        ta, tb = c["ns_per_call"]
+        r = paired(ta, tb)
+        lines.append(f"| {c['case']} | {median(ta):,.0f} | {median(tb):,.0f} | "
+                     f"{r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {r.p:.3g} | {r.pairs} | {r.verdict()} |")
+    return lines
+
+
+def main():
+    ap = ArgumentParser(__doc__)
+    ap.add_argument("a", nargs="?")
+    ap.add_argument("b", nargs="?")
+    ap.add_argument("--contender", action="append", default=[], metavar="[NAME=]PATH")
+    ap.add_argument("--filter", help="cases pattern/size[/type][/cold] to run (default: the default run's)")
+    ap.add_argument("--rounds", type=int, default=30)
+    ap.add_argument("--full_grid", action="store_true")
+    ap.add_argument("--save", type=Path, help="keep the rounds' JSON here")
+    ap.add_argument("--load", type=Path, help="read rounds saved before instead of running")
+    ap.add_argument("--build", help="build directory (default: the repository's build/release)")
+    args = ap.parse_args()
+    if args.load:
+        group, _, cases = load_rounds(args.load)
+    else:
+        if not args.a or not args.b:
+            raise ToolError("name the two contenders: tools/ab.py A B")
+        binary = executable(build_dir(args.build), "sortbench-rounds")
+        with tempfile.TemporaryDirectory() as tmp:
+            out = args.save or Path(tmp) / "rounds.json"
+            command = [str(binary), f"--group={args.a},{args.b}", f"--rounds={args.rounds}", f"--out={out}"]
+            command += [f"--contender={c}" for c in args.contender]
+            command += [f"--filter={args.filter}"] if args.filter else []
+            command += ["--full_grid"] if args.full_grid else []
+            run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            if run.returncode != 0:
+                raise ToolError(run.stderr.strip().splitlines()[-1] if run.stderr.strip() else
+                                f"{binary} exited with status {run.returncode}")
+            group, _, cases = load_rounds(out)
+    print("\n".join(table(group, cases)))
+
+
+if __name__ == "__main__":
+    run_tool(main)
