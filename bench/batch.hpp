@@ -33,18 +33,18 @@ struct prepared {
     std::vector<T> work;
 };
 
-// Array k of the batch is the pattern made with seed k + 1; `copies` arrays,
-// or as many as fill batch_bytes when it is 0. The expected arrays are sorted
+// A batch of `copies` arrays of n elements, or as many as fill batch_bytes
+// when it is 0; fill(out, k) makes array k. The expected arrays are sorted
 // by the type's finer order (see inputs/elements.hpp).
-template <class T>
-std::unique_ptr<prepared<T>> prepare(pattern p, std::uint32_t n, std::size_t copies = 0)
+template <class T, class Fill>
+std::unique_ptr<prepared<T>> prepare_with(std::uint32_t n, std::size_t copies, Fill fill)
 {
     auto in = std::make_unique<prepared<T>>();
     in->n = n;
     in->copies = copies != 0 ? copies : std::max<std::size_t>(1, batch_bytes / sizeof(T) / std::max<std::uint32_t>(n, 1));
     in->input.resize(in->copies * n);
     for (std::size_t k = 0; k < in->copies; ++k) {
-        fill_elements(p, std::span(in->input).subspan(k * n, n), static_cast<std::uint32_t>(k + 1));
+        fill(std::span(in->input).subspan(k * n, n), k);
     }
     in->expected = in->input;
     for (std::size_t k = 0; k < in->copies; ++k) {
@@ -52,6 +52,15 @@ std::unique_ptr<prepared<T>> prepare(pattern p, std::uint32_t n, std::size_t cop
     }
     in->work = in->input;
     return in;
+}
+
+// Array k of the batch is the pattern made with seed k + 1.
+template <class T>
+std::unique_ptr<prepared<T>> prepare(pattern p, std::uint32_t n, std::size_t copies = 0)
+{
+    return prepare_with<T>(n, copies, [p](std::span<T> out, std::size_t k) {
+        fill_elements(p, out, static_cast<std::uint32_t>(k + 1));
+    });
 }
 
 // Copies `from` into `to` with non-temporal stores, which write around the

@@ -70,3 +70,14 @@ std::vector<std::pair<std::string, std::string>> environment_context()
         {"cold", "each /cold batch is copied into place with non-temporal stores, so no cache holds it"},
     };
 }
+
+std::string json_escaped(const std::string& text)
+{
+    std::string out;
+    for (const char ch : text) {
+        if (ch == '"' || ch == '\\') out += '\\';
+        if (static_cast<unsigned char>(ch) < 0x20) continue;
+        out += ch;
+    }
+    return out;
+}

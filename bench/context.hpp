@@ -13,3 +13,7 @@ std::vector<std::pair<std::string, std::string>> environment_context();
 // The bracketed choice of a sysfs setting such as "always [madvise] never",
 // or the whole text when nothing is bracketed.
 std::string selected_setting(const std::string& text);
+
+// `text` inside a JSON string: quotes and backslashes escaped, control
+// characters left out.
+std::string json_escaped(const std::string& text);

@@ -1,25 +1,27 @@
 #include "counts.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 
+#include "bench/context.hpp"
 #include "inputs/disorder.hpp"
 
 namespace {
 
 template <class T>
-void count_type(const std::vector<contender>& all, bool full_grid,
+void count_type(const std::vector<contender>& all, const grid_options& options,
                 const std::function<bool(const std::string&)>& wanted, std::vector<count_record>& out)
 {
     const std::string type(element_traits<T>::name);
     std::vector<T> a;
-    for_each_case<T>(all, {full_grid, 1}, [&](const grid_case& g) {
+    for_each_case<T>(all, options, [&](const grid_case& g) {
         if (g.c->parallel() || g.cold || g.capped || !wanted(g.name)) return;
         count_record r{g.c->id, type, std::string(g.p->name), g.n, {}, {}};
         if (const count_ref<T>& count = g.c->of<T>().count) {
             a.resize(g.n);
-            fill_elements(g.p->p, std::span(a), 1);
+            fill_case(*g.p, options.data, std::span(a), 0);
             const sorts::op_counts counts = count(a.data(), g.n);
             if (!std::is_sorted(a.begin(), a.end())) {
                 throw std::runtime_error("the counting form did not sort " + g.name);
@@ -71,11 +73,11 @@ std::optional<double> count_record::comparisons_per_n_log2_n() const
     return static_cast<double>(*comparisons) / (size * std::log2(size));
 }
 
-std::vector<count_record> count_all(const std::vector<contender>& all, bool full_grid,
+std::vector<count_record> count_all(const std::vector<contender>& all, const grid_options& options,
                                     const std::function<bool(const std::string&)>& wanted)
 {
     std::vector<count_record> out;
-    for_each_type([&]<class T>(T) { count_type<T>(all, full_grid, wanted, out); });
+    for_each_type([&]<class T>(T) { count_type<T>(all, options, wanted, out); });
     return out;
 }
 
@@ -132,6 +134,59 @@ void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json)
         }
     }
     if (json) std::fputs("]\n", out);
+}
+
+namespace {
+
+// Where a disorder lies, as three fractions that do not grow with n.
+std::array<double, 3> features(const disorder& d, std::size_t n)
+{
+    const double log_n = std::log(static_cast<double>(std::max<std::size_t>(n, 2)));
+    return {d.inverted_fraction, static_cast<double>(d.ascending_runs) / static_cast<double>(n),
+            std::log(static_cast<double>(std::max<std::uint64_t>(d.distinct, 1))) / log_n};
+}
+
+}  // namespace
+
+data_profile profile(const user_data& data)
+{
+    data_profile out;
+    for_each_type([&]<class T>(T) {
+        if (element_traits<T>::name == data.type()) out.measures = measure_disorder<T>(data.values<T>());
+    });
+    const std::size_t n = std::min<std::size_t>(data.count(), 1000000);
+    const auto mine = features(out.measures, data.count());
+    double best = INFINITY;
+    std::vector<std::int32_t> a(n);
+    for (const pattern_info& p : all_patterns) {
+        fill_pattern(p.p, a, 1);
+        const auto theirs = features(measure_disorder<std::int32_t>(a), n);
+        double distance = 0;
+        for (std::size_t i = 0; i < mine.size(); ++i) distance += (mine[i] - theirs[i]) * (mine[i] - theirs[i]);
+        if (distance < best) {
+            best = distance;
+            out.nearest = p.name;
+        }
+    }
+    return out;
+}
+
+void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool json)
+{
+    const auto runs = static_cast<unsigned long long>(p.measures.ascending_runs);
+    const auto distinct = static_cast<unsigned long long>(p.measures.distinct);
+    if (json) {
+        std::fprintf(out,
+                     "{\"file\": \"%s\", \"pattern\": \"%s\", \"type\": \"%s\", \"size\": %zu, "
+                     "\"inverted_fraction\": %.6f, \"ascending_runs\": %llu, \"distinct\": %llu, \"nearest\": \"%s\"}\n",
+                     json_escaped(data.path()).c_str(), std::string(data.pattern().name).c_str(), data.type().c_str(), data.count(),
+                     p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+        return;
+    }
+    std::fprintf(out, "%-20s %-7s %10s %16s %14s %10s  %s\n", "pattern", "type", "size", "inverted pairs",
+                 "ascending runs", "distinct", "nearest built-in pattern");
+    std::fprintf(out, "%-20s %-7s %10zu %16.4f %14llu %10llu  %s\n", std::string(data.pattern().name).c_str(),
+                 data.type().c_str(), data.count(), p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
 }
 
 std::optional<std::string> first_instability(const contender& c)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/grid.hpp"
+#include "inputs/disorder.hpp"
 
 struct count_record {
     std::string contender;
@@ -27,11 +28,11 @@ struct count_record {
 
 // Counts every sequential contender on every type it takes, pattern and
 // size of the grid (warm cases only: a count does not depend on the cache),
-// leaving out capped cases; `wanted` selects by the name
-// contender/pattern/size[/type]. A contender whose counting form leaves an
-// array unsorted throws. A parallel sort is counted through its sequential
-// form, where it has one.
-std::vector<count_record> count_all(const std::vector<contender>& all, bool full_grid,
+// the first array of each, leaving out capped cases; `wanted` selects by the
+// name contender/pattern/size[/type]. A contender whose counting form leaves
+// an array unsorted throws. A parallel sort is counted through its
+// sequential form, where it has one.
+std::vector<count_record> count_all(const std::vector<contender>& all, const grid_options& options,
                                     const std::function<bool(const std::string&)>& wanted);
 
 // Writes the records as a table, or as a JSON list.
@@ -39,6 +40,20 @@ void write_counts(std::FILE* out, const std::vector<count_record>& records, bool
 
 // Writes the disorder measures of every pattern at `n` elements.
 void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json);
+
+// The user's data's disorder, with the built-in pattern nearest to it.
+struct data_profile {
+    disorder measures;
+    std::string nearest;  // the built-in pattern whose measures lie closest
+};
+
+// Measures all of the data, and every built-in pattern at as many elements
+// (at most 1,000,000), and finds the nearest by the distance between the
+// fraction of inverted pairs, of ascending runs per element, and of the
+// logarithm of the distinct values over that of the count.
+data_profile profile(const user_data& data);
+
+void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool json);
 
 // Where the contender was first seen to put equal keys out of their input
 // order, as "pattern/size"; empty when it never was. Tried on kv16 input

@@ -2,6 +2,7 @@
 // every contender that compares elements, on every type, pattern and size of
 // the companion suite's run. Counts come from the contenders' own code and are
 // the same on every machine and every run.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 
 #include "bench/counts.hpp"
 #include "bench/flags.hpp"
+#include "bench/input_flags.hpp"
 #include "bench/run.hpp"
 
 namespace {
@@ -25,8 +27,38 @@ constexpr flag_spec flags[] = {
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"patterns", "", "the disorder measures of each pattern at 10,000 elements, instead of counts"},
     {"stability", "", "which contenders keep equal keys in their input order, instead of counts"},
+    {"profile", "", "the disorder measures of --input's data and the built-in pattern nearest to it"},
+    {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back"},
+    {"write_type", "TYPE", "their element type (default int32)"},
+    {"write_size", "N", "their size"},
+    {"write_arrays", "K", "how many (default: as many as a batch of the suite holds)"},
     {"help", "", "this list"},
 };
+
+// Writes the arrays --write asks for: binary records, lines for strings.
+void write_arrays(const parsed_flags& given)
+{
+    const std::string name = *given.value("write");
+    const auto p = std::find_if(all_patterns.begin(), all_patterns.end(),
+                                [&](const pattern_info& x) { return x.name == name; });
+    if (p == all_patterns.end()) throw flag_error("--write: no pattern '" + name + "'");
+    const auto n = whole_number(given.value("write_size").value_or(""), 1, 999999999);
+    if (!n) throw flag_error("--write needs --write_size=N, a whole number from 1 to 999999999");
+    const std::string type = given.value("write_type").value_or("int32");
+    bool known = false;
+    for_each_type([&]<class T>(T) {
+        if (element_traits<T>::name != type) return;
+        known = true;
+        std::size_t arrays = std::max<std::size_t>(1, batch_bytes / sizeof(T) / *n);
+        if (const auto k = given.value("write_arrays")) {
+            const auto parsed = whole_number(*k, 1, 999999999);
+            if (!parsed) throw flag_error("--write_arrays must be a whole number of at least 1, not '" + *k + "'");
+            arrays = *parsed;
+        }
+        write_pattern<T>(stdout, p->p, *n, arrays);
+    });
+    if (!known) throw flag_error("--write_type: no element type '" + type + "'");
+}
 
 int usage_error(const std::string& why)
 {
@@ -53,10 +85,12 @@ int main(int argc, char** argv)
 {
     std::optional<std::regex> filter;
     bool json = false;
-    std::optional<parsed_flags> given;
+    std::optional<parsed_flags> given, input;
+    std::unique_ptr<user_data> data;
     try {
         given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
-        if (!given->rest().empty()) throw flag_error("unknown argument: " + given->rest().front());
+        input.emplace(given->rest(), input_flags);
+        if (!input->rest().empty()) throw flag_error("unknown argument: " + input->rest().front());
         const std::string format = given->value("format").value_or("console");
         if (format != "console" && format != "json") {
             throw flag_error("--format takes console or json, not '" + format + "'");
@@ -69,21 +103,30 @@ int main(int argc, char** argv)
                 throw flag_error("--filter: not a regular expression: " + *text);
             }
         }
-    } catch (const flag_error& e) {
+        if (given->boolean("help")) {
+            std::printf("usage: sortbench-counts [flags]\n\n%s%s", flags_help(flags).c_str(),
+                        flags_help(input_flags).c_str());
+            return 0;
+        }
+        if (given->value("write")) {
+            write_arrays(*given);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : usage_error("write error");
+        }
+        data = read_input(*input);
+        if (given->boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
+    } catch (const std::runtime_error& e) {  // flag_error, input_error
         return usage_error(e.what());
     }
-    if (given->boolean("help")) {
-        std::printf("usage: sortbench-counts [flags]\n\n%s", flags_help(flags).c_str());
-        return 0;
-    }
     try {
-        const suite_run run(given->values("contender"));
-        if (given->boolean("patterns")) {
+        const suite_run run(given->values("contender"), std::move(data));
+        if (given->boolean("profile")) {
+            write_profile(stdout, *run.data(), profile(*run.data()), json);
+        } else if (given->boolean("patterns")) {
             write_pattern_measures(stdout, pattern_probe_size, json);
         } else if (given->boolean("stability")) {
             print_stability(run.contenders());
         } else {
-            const auto records = count_all(run.contenders(), given->boolean("full_grid"), [&](const std::string& name) {
+            const auto records = count_all(run.contenders(), {given->boolean("full_grid"), 1, run.data()}, [&](const std::string& name) {
                 return !filter || std::regex_search(name, *filter);
             });
             if (records.empty()) return usage_error("the filter matches nothing");

@@ -12,6 +12,7 @@
 #include "inputs/elements.hpp"
 #include "inputs/patterns.hpp"
 #include "inputs/sizes.hpp"
+#include "inputs/user_data.hpp"
 
 // Largest size run for a quadratic case. Every split of a run of equal values
 // peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
@@ -50,6 +51,9 @@ std::vector<unsigned> thread_counts(unsigned limit);
 struct grid_options {
     bool full_grid = false;    // every type on every pattern, size and cache state
     unsigned max_threads = 1;  // the parallel sorts' largest thread count
+    // The user's data: one more pattern, on its type and sizes, warm (and
+    // cold with full_grid); the parallel sorts at max_threads alone.
+    const user_data* data = nullptr;
 };
 
 struct grid_case {
@@ -63,27 +67,35 @@ struct grid_case {
 };
 
 // Calls f(grid_case) for each case of element type T, in the suite's order:
-// contenders that take T as listed, then patterns, sizes, warm before cold,
-// thread counts.
+// contenders that take T as listed, then patterns (the user's data last),
+// sizes, warm before cold, thread counts.
 template <class T, class F>
 void for_each_case(const std::vector<contender>& all, const grid_options& options, F&& f)
 {
     const std::string_view type = element_traits<T>::name;
+    const bool data = options.data != nullptr && options.data->type() == type;
     for (const contender& c : all) {
         if (!c.of<T>().sort) continue;
         const std::vector<unsigned> threads =
             c.parallel() ? thread_counts(options.max_threads) : std::vector<unsigned>{0};
+        const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold, unsigned k) {
+            f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > size_cap(c, p)});
+        };
         for (const pattern_info& p : all_patterns) {
-            const std::uint32_t cap = size_cap(c, p);
             for (const std::uint32_t n : suite_sizes) {
                 for (const bool cold : {false, true}) {
                     const bool wanted = c.parallel() ? in_default_parallel_run(type, p.p, n, cold)
                                                      : in_default_run(type, p.p, n, cold);
                     if (!options.full_grid && !wanted) continue;
-                    for (const unsigned k : threads) {
-                        f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > cap});
-                    }
+                    for (const unsigned k : threads) each(p, n, cold, k);
                 }
+            }
+        }
+        if (!data) continue;
+        for (const std::uint32_t n : options.data->sizes()) {
+            for (const bool cold : {false, true}) {
+                if (cold && !options.full_grid) continue;
+                each(options.data->pattern(), n, cold, c.parallel() ? options.max_threads : 0);
             }
         }
     }

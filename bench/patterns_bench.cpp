@@ -22,6 +22,7 @@
 
 #include "bench/context.hpp"
 #include "bench/flags.hpp"
+#include "bench/input_flags.hpp"
 #include "bench/noise.hpp"
 #include "bench/suite.hpp"
 
@@ -97,15 +98,18 @@ int main(int argc, char** argv)
     std::vector<std::string> libraries;
     std::vector<std::string> rest;
     std::string repetitions, format, out_file, out_format;
+    std::unique_ptr<user_data> data;
     try {
         const parsed_flags own(args, own_flags);
+        const parsed_flags input(own.rest(), input_flags);
         if (own.boolean("help")) {
-            std::printf("usage: sortbench-patterns [flags]\n\nThe suite's flags:\n%s\nGoogle Benchmark's flags:\n",
-                        flags_help(own_flags).c_str());
+            std::printf("usage: sortbench-patterns [flags]\n\nThe suite's flags:\n%s%s\nGoogle Benchmark's flags:\n",
+                        flags_help(own_flags).c_str(), flags_help(input_flags).c_str());
             std::fflush(stdout);
             rest = {"--help"};
         } else {
-            rest = own.rest();
+            rest = input.rest();
+            data = read_input(input);
         }
         grid.full_grid = own.boolean("full_grid");
         // --max_threads, or SORTBENCH_MAX_THREADS where it is not given.
@@ -126,7 +130,7 @@ int main(int argc, char** argv)
         format = peeked.value("benchmark_format").value_or("console");
         out_file = peeked.value("benchmark_out").value_or("");
         out_format = peeked.value("benchmark_out_format").value_or("json");
-    } catch (const flag_error& e) {
+    } catch (const std::runtime_error& e) {  // flag_error, input_error
         return usage_error(e.what());
     }
 
@@ -140,7 +144,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<suite_run> run;
     try {
-        run = std::make_unique<suite_run>(libraries);
+        run = std::make_unique<suite_run>(libraries, std::move(data));
     } catch (const std::exception& e) {
         return usage_error(e.what());
     }
@@ -148,6 +152,7 @@ int main(int argc, char** argv)
         benchmark::AddCustomContext(key, value);
     }
     benchmark::AddCustomContext("noisy_cv", std::to_string(noisy_cv));
+    grid.data = run->data();
     register_suite(*run, grid);
 
     const char* term = std::getenv("TERM");

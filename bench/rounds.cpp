@@ -10,17 +10,6 @@
 
 namespace {
 
-std::string json_escaped(const std::string& text)
-{
-    std::string out;
-    for (const char ch : text) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        if (static_cast<unsigned char>(ch) < 0x20) continue;
-        out += ch;
-    }
-    return out;
-}
-
 // Nanoseconds per call of `batches` batches of `c`, checked after the clock.
 template <class T>
 double timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold, const rounds_options& options,

@@ -6,7 +6,8 @@
 #include "bench/parallel.hpp"
 #include "bench/plugin.hpp"
 
-suite_run::suite_run(const std::vector<std::string>& libraries) : pools_(std::make_unique<thread_pools>())
+suite_run::suite_run(const std::vector<std::string>& libraries, std::unique_ptr<user_data> data)
+    : pools_(std::make_unique<thread_pools>()), data_(std::move(data))
 {
     for (const routine_info& r : routines) {
         contenders_.push_back(registry_contender(r));

@@ -15,6 +15,7 @@
 
 #include "bench/batch.hpp"
 #include "bench/contenders.hpp"
+#include "inputs/user_data.hpp"
 
 class thread_pools;
 class contender_library;
@@ -26,13 +27,15 @@ public:
     // order. Throws
     // std::runtime_error with one line naming the library and the cause
     // when one cannot be loaded or takes a name that is already taken.
-    explicit suite_run(const std::vector<std::string>& libraries = {});
+    explicit suite_run(const std::vector<std::string>& libraries = {}, std::unique_ptr<user_data> data = {});
     ~suite_run();
     suite_run(const suite_run&) = delete;
     suite_run& operator=(const suite_run&) = delete;
 
     const std::vector<contender>& contenders() const { return contenders_; }
     const thread_pools& pools() const { return *pools_; }
+    // The user's data, as one more pattern; null without.
+    const user_data* data() const { return data_.get(); }
 
     // The pre-made inputs of a pattern and size, made on first use and
     // shared by every contender, cache state and repetition.
@@ -40,7 +43,11 @@ public:
     prepared<T>& inputs(pattern p, std::uint32_t n)
     {
         auto& slot = std::get<input_cache<T>>(inputs_)[{p, n}];
-        if (!slot) slot = prepare<T>(p, n);
+        if (!slot && p == pattern::from_file) {
+            slot = prepare_with<T>(n, 0, [&](std::span<T> out, std::size_t k) { data_->fill(out, k); });
+        } else if (!slot) {
+            slot = prepare<T>(p, n);
+        }
         return *slot;
     }
 
@@ -61,6 +68,7 @@ private:
     std::unique_ptr<thread_pools> pools_;
     std::vector<std::unique_ptr<contender_library>> libraries_;
     std::vector<contender> contenders_;
+    std::unique_ptr<user_data> data_;
     per_type<input_cache> inputs_;
     std::set<std::string> warmed_;
     std::size_t wrong_ = 0;

@@ -87,7 +87,15 @@ template benchmark::internal::Benchmark* register_sort_case(suite_run&, const so
 void register_suite(suite_run& run, const grid_options& options)
 {
     benchmark::AddCustomContext("contenders", joined(run.contenders(), [](const contender& c) { return c.id; }));
-    benchmark::AddCustomContext("patterns", joined(all_patterns, [](const pattern_info& p) { return p.name; }));
+    std::vector<std::string_view> patterns;
+    for (const pattern_info& p : all_patterns) patterns.push_back(p.name);
+    if (options.data != nullptr) {
+        patterns.push_back(options.data->pattern().name);
+        benchmark::AddCustomContext("input_pattern", std::string(options.data->pattern().name));
+        benchmark::AddCustomContext("input_file", options.data->path());
+        benchmark::AddCustomContext("input_type", options.data->type());
+    }
+    benchmark::AddCustomContext("patterns", joined(patterns, [](std::string_view p) { return p; }));
     std::vector<std::string_view> types;
     for_each_type([&]<class T>(T) { types.push_back(element_traits<T>::name); });
     benchmark::AddCustomContext("types", joined(types, [](std::string_view t) { return t; }));

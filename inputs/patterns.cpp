@@ -130,6 +130,8 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
     case pattern::middle_pivot_killer:
         fill_middle_pivot_killer(out);
         break;
+    case pattern::from_file:  // the user's values, which user_data fills
+        break;
     }
 }
 

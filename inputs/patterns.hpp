@@ -29,6 +29,7 @@ enum class pattern {
     push_front,           // ascending with the smallest element moved to the end
     zipf,                 // values 1..n drawn with P(k) ~ 1/k, so a few values repeat very often
     middle_pivot_killer,  // distinct values on which a middle-element quicksort peels one element per split
+    from_file,            // a user's data (inputs/user_data.hpp): not among all_patterns, not made here
 };
 
 struct pattern_info {

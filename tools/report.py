@@ -40,11 +40,30 @@ def human_time(ns):
     return f"{ns:.3g} ns"
 
 
+def verdict_on_input(run):
+    """A sentence on the user's own data, where the run has it: the fastest
+    at its largest size, and the best over its sizes of 1,000 and more."""
+    mine, t = run.context.get("input_pattern"), run.context.get("input_type", "int32")
+    values = {(c, n): ns for (c, p, n), ns in run.values(t).items() if p == mine} if mine else {}
+    if not values:
+        return []
+    largest = max(n for _, n in values)
+    fastest = min((ns, c) for (c, n), ns in values.items() if n == largest)
+    text = (f"On your data ({mine}, {t}), the fastest at {largest:,} elements is {fastest[1]} "
+            f"({human_time(fastest[0])})")
+    table = {c: r for (c, p), r in ratios_to({(c, mine, n): ns for (c, n), ns in values.items()}).items()}
+    if table:
+        best = min(table, key=table.get)
+        text += f"; over its sizes of 1,000 elements and more the best is {best} ({table[best]:.2f} of std_sort's time)"
+    return [text + "."]
+
+
 def verdict(run):
     """Sentences that say which contender to pick, from this run's figures:
-    per type, the best over all patterns it ran (geometric mean of its ratios
-    to std_sort), and the fastest on random input at the largest size."""
-    sentences = []
+    on the user's data first, where the run has it; then per type, the best
+    over all patterns it ran (geometric mean of its ratios to std_sort), and
+    the fastest on random input at the largest size."""
+    sentences = verdict_on_input(run)
     for t in run.types:
         medians = run.values(t)
         table = ratios_to(medians)
