@@ -77,15 +77,27 @@ std::vector<rounds_case> run_group(suite_run& run, const std::vector<const conte
         if (!std::all_of(group.begin(), group.end(), [](const contender* c) { return bool(c->of<T>().sort); })) {
             return;
         }
+        const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold) {
+            const std::string name = case_name(p.name, n, type, cold);
+            for (const contender* c : group) {
+                if (n > size_cap(*c, p)) return;
+            }
+            if (!wanted(name)) return;
+            if (progress) progress(name);
+            out.push_back(run_rounds<T>(run, group, p, n, cold, options));
+        };
         for (const pattern_info& p : all_patterns) {
-            std::uint32_t cap = UINT32_MAX;
-            for (const contender* c : group) cap = std::min(cap, size_cap(*c, p));
             for (const std::uint32_t n : suite_sizes) {
                 for (const bool cold : {false, true}) {
-                    const std::string name = case_name(p.name, n, type, cold);
-                    if (n > cap || (!full_grid && !in_default_run(type, p.p, n, cold)) || !wanted(name)) continue;
-                    if (progress) progress(name);
-                    out.push_back(run_rounds<T>(run, group, p, n, cold, options));
+                    if (full_grid || in_default_run(type, p.p, n, cold)) each(p, n, cold);
+                }
+            }
+        }
+        const user_data* data = run.data();
+        if (data != nullptr && data->type() == type) {
+            for (const std::uint32_t n : data->sizes()) {
+                for (const bool cold : {false, true}) {
+                    if (!cold || full_grid) each(data->pattern(), n, cold);
                 }
             }
         }

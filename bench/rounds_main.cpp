@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/flags.hpp"
+#include "bench/input_flags.hpp"
 #include "bench/rounds.hpp"
 
 namespace {
@@ -53,16 +54,19 @@ std::vector<std::string> split(const std::string& text, char sep)
 
 int main(int argc, char** argv)
 {
-    std::optional<parsed_flags> given;
+    std::optional<parsed_flags> given, input;
+    std::unique_ptr<user_data> data;
     std::optional<std::regex> filter;
     rounds_options options;
     options.threads = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> names;
     try {
         given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
-        if (!given->rest().empty()) throw flag_error("unknown argument: " + given->rest().front());
+        input.emplace(given->rest(), input_flags);
+        if (!input->rest().empty()) throw flag_error("unknown argument: " + input->rest().front());
         if (given->boolean("help")) {
-            std::printf("usage: sortbench-rounds --group=A,B [flags]\n\n%s", flags_help(flags).c_str());
+            std::printf("usage: sortbench-rounds --group=A,B [flags]\n\n%s%s", flags_help(flags).c_str(),
+                        flags_help(input_flags).c_str());
             return 0;
         }
         if (!given->value("group")) throw flag_error("--group=A,B names the contenders to compare");
@@ -88,12 +92,13 @@ int main(int argc, char** argv)
                 throw flag_error("--filter: not a regular expression: " + *text);
             }
         }
-    } catch (const flag_error& e) {
+        data = read_input(*input);
+    } catch (const std::runtime_error& e) {  // flag_error, input_error
         return usage_error(e.what());
     }
 
     try {
-        suite_run run(given->values("contender"));
+        suite_run run(given->values("contender"), std::move(data));
         std::vector<const contender*> group;
         for (const std::string& name : names) {
             const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),

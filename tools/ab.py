@@ -8,7 +8,7 @@ lands on both sides of a round, so the paired ratio holds where two separate
 runs' figures do not.
 
 Usage: tools/ab.py A B [--contender [NAME=]PATH ...] [--filter REGEX] [--rounds N]
-                       [--full_grid] [--save FILE] [--build DIR]
+                       [--full_grid] [--input FILE ...] [--save FILE] [--build DIR]
        tools/ab.py --load FILE
 A and B are contender names: built-in ones, or libraries named with
 --contender=NAME=PATH (two builds of one sort load side by side that way).
@@ -64,6 +64,10 @@ def main():
     ap.add_argument("--filter", help="cases pattern/size[/type][/cold] to run (default: the default run's)")
     ap.add_argument("--rounds", type=int, default=30)
     ap.add_argument("--full_grid", action="store_true")
+    ap.add_argument("--input", help="your data as one more pattern (with --input_type and so on, as the suite)")
+    ap.add_argument("--input_type")
+    ap.add_argument("--input_text", action="store_true")
+    ap.add_argument("--input_sizes")
     ap.add_argument("--save", type=Path, help="keep the rounds' JSON here")
     ap.add_argument("--load", type=Path, help="read rounds saved before instead of running")
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
@@ -80,6 +84,8 @@ def main():
             command += [f"--contender={c}" for c in args.contender]
             command += [f"--filter={args.filter}"] if args.filter else []
             command += ["--full_grid"] if args.full_grid else []
+            command += [f"--{k}={v}" for k in ("input", "input_type", "input_sizes") if (v := getattr(args, k))]
+            command += ["--input_text"] if args.input_text else []
             run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
             if run.returncode != 0:
                 raise ToolError(run.stderr.strip().splitlines()[-1] if run.stderr.strip() else
