@@ -26,7 +26,7 @@ void count_type(const std::vector<contender>& all, const grid_options& options,
             if (!std::is_sorted(a.begin(), a.end())) {
                 throw std::runtime_error("the counting form did not sort " + g.name);
             }
-            r.comparisons = counts.comparisons;
+            if (counts.comparisons != not_counted) r.comparisons = counts.comparisons;
             if (counts.moves != not_counted) r.moves = counts.moves;
         }
         out.push_back(std::move(r));

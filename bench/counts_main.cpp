@@ -4,6 +4,7 @@
 // the same on every machine and every run.
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -14,6 +15,7 @@
 #include "bench/counts.hpp"
 #include "bench/flags.hpp"
 #include "bench/input_flags.hpp"
+#include "bench/robustness.hpp"
 #include "bench/run.hpp"
 
 namespace {
@@ -28,6 +30,8 @@ constexpr flag_spec flags[] = {
     {"patterns", "", "the disorder measures of each pattern at 10,000 elements, instead of counts"},
     {"stability", "", "which contenders keep equal keys in their input order, instead of counts"},
     {"profile", "", "the disorder measures of --input's data and the built-in pattern nearest to it"},
+    {"robustness", "", "what each contender does when its comparison is not a strict weak order"},
+    {"adversary", "", "each contender's comparisons against McIlroy's adversary at 10,000 elements"},
     {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back"},
     {"write_type", "TYPE", "their element type (default int32)"},
     {"write_size", "N", "their size"},
@@ -64,6 +68,37 @@ int usage_error(const std::string& why)
 {
     std::fprintf(stderr, "sortbench-counts: %s\n", why.c_str());
     return 1;
+}
+
+constexpr std::uint32_t adversary_size = 10000;
+
+void print_adversary(const std::vector<contender>& all, bool json)
+{
+    std::vector<std::pair<std::string, std::uint64_t>> rows;
+    for (const contender& c : all) {
+        const count_ref<std::int32_t>& count = c.of<std::int32_t>().count;
+        if (!count || c.parallel()) continue;
+        rows.emplace_back(c.id, adversary_comparisons(count, adversary_size));
+    }
+    const double n_log_n = adversary_size * std::log2(adversary_size);
+    if (json) std::puts("[");
+    else std::printf("%-17s %8s %14s %12s\n", "contender", "size", "comparisons", "cmp/nlog2n");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& [id, comparisons] = rows[i];
+        // A contender that samples at random compares afresh in every call.
+        const bool counted = comparisons != not_counted;
+        if (json) {
+            std::printf("  {\"contender\": \"%s\", \"size\": %u, \"comparisons\": %s}%s\n", id.c_str(),
+                        adversary_size, counted ? std::to_string(comparisons).c_str() : "null",
+                        i + 1 < rows.size() ? "," : "");
+        } else if (counted) {
+            std::printf("%-17s %8u %14llu %12.3f\n", id.c_str(), adversary_size,
+                        static_cast<unsigned long long>(comparisons), static_cast<double>(comparisons) / n_log_n);
+        } else {
+            std::printf("%-17s %8u %14s %12s\n", id.c_str(), adversary_size, "n/a", "n/a");
+        }
+    }
+    if (json) std::puts("]");
 }
 
 void print_stability(const std::vector<contender>& all)
@@ -121,6 +156,10 @@ int main(int argc, char** argv)
         const suite_run run(given->values("contender"), std::move(data));
         if (given->boolean("profile")) {
             write_profile(stdout, *run.data(), profile(*run.data()), json);
+        } else if (given->boolean("robustness")) {
+            write_robustness(stdout, robustness(run.contenders(), {}), json);
+        } else if (given->boolean("adversary")) {
+            print_adversary(run.contenders(), json);
         } else if (given->boolean("patterns")) {
             write_pattern_measures(stdout, pattern_probe_size, json);
         } else if (given->boolean("stability")) {

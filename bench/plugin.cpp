@@ -25,8 +25,7 @@ void library_sort(void* functions, T* a, std::uint32_t n)
 template <class T>
 int counting_less(const T* x, const T* y)
 {
-    ++sorts::tally_now.comparisons;
-    return *x < *y;
+    return sorts::counted_less(*x, *y);
 }
 
 template <class T>
@@ -103,7 +102,7 @@ contender_library::~contender_library()
 
 contender contender_library::as_contender()
 {
-    contender c{name_, 0, {}, {}};
+    contender c{name_, compares_through_c, {}, {}};
     for_each_type([&]<class T>(T) {
         library_functions<T>& f = std::get<library_functions<T>>(functions_);
         if (f.sort == nullptr) return;

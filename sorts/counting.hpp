@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "sorts/order.hpp"
@@ -22,6 +23,41 @@ inline constexpr std::uint64_t not_counted = UINT64_MAX;
 
 inline thread_local op_counts tally_now;
 
+// The comparison under test: where it is set for T, the counting forms ask
+// it, not T's order, whether x sorts before y, handing it back its state. It
+// puts a sort through a comparison that is not a strict weak order, or
+// through an adversary that decides the input as the sort asks; nothing that
+// is timed consults it.
+template <class T>
+struct comparison_under_test {
+    bool (*less)(void* state, const T& x, const T& y) = nullptr;
+    void* state = nullptr;
+
+    bool operator()(const T& x, const T& y) const { return less(state, x, y); }
+};
+
+template <class T>
+inline thread_local comparison_under_test<T> under_test;
+
+// One counted comparison: whether x sorts before y.
+template <class T>
+bool counted_less(const T& x, const T& y)
+{
+    ++tally_now.comparisons;
+    return under_test<T>.less != nullptr ? under_test<T>(x, y) : x < y;
+}
+
+// One counted three-way comparison, as a qsort() callback answers.
+template <class T>
+int counted_three_way(const T& x, const T& y)
+{
+    ++tally_now.comparisons;
+    if (under_test<T>.less != nullptr) {
+        return under_test<T>(x, y) ? -1 : (under_test<T>(y, x) ? 1 : 0);
+    }
+    return three_way<natural_order<T>>{}(x, y);
+}
+
 // A T that counts: every operator< is one comparison, every copy or move
 // (construction or assignment) one move, so std::swap counts three.
 template <class T>
@@ -36,11 +72,7 @@ public:
         ++tally_now.moves;
         return *this;
     }
-    friend bool operator<(const counted& x, const counted& y)
-    {
-        ++tally_now.comparisons;
-        return x.value_ < y.value_;
-    }
+    friend bool operator<(const counted& x, const counted& y) { return counted_less(x.value_, y.value_); }
     const T& value() const { return value_; }
 
 private:
@@ -51,11 +83,7 @@ private:
 // qsort() callback is counted.
 template <class T>
 struct counting_three_way {
-    int operator()(const T& x, const T& y) const
-    {
-        ++tally_now.comparisons;
-        return three_way<natural_order<T>>{}(x, y);
-    }
+    int operator()(const T& x, const T& y) const { return counted_three_way(x, y); }
 };
 
 struct counting_tally {
@@ -66,20 +94,36 @@ struct counting_tally {
 template <class T>
 int counting_qsort_cmp(const void* x, const void* y)
 {
-    ++tally_now.comparisons;
-    return three_way<natural_order<T>>{}(*static_cast<const T*>(x), *static_cast<const T*>(y));
+    return counted_three_way(*static_cast<const T*>(x), *static_cast<const T*>(y));
 }
+
+// Where the counted copy of an array lives while it is sorted: by default a
+// vector; a test that watches for reads and writes outside the array hands
+// in memory with guards around it.
+struct counted_storage {
+    void* (*place)(void* state, std::size_t bytes) = nullptr;
+    void* state = nullptr;
+};
+
+inline thread_local counted_storage counted_copy_storage;
 
 // Sorts `a` with the counting form of `sort`, a generic sort of counted<T>
 // elements through their operator<, and returns what it did.
 template <class T, class Sort>
 op_counts count_through_elements(T* a, std::uint32_t n, Sort sort)
 {
-    std::vector<counted<T>> wrapped;
-    wrapped.reserve(n);
-    for (std::uint32_t i = 0; i < n; ++i) wrapped.emplace_back(a[i]);
+    std::vector<counted<T>> own;
+    counted<T>* wrapped = nullptr;
+    if (counted_copy_storage.place != nullptr) {
+        wrapped = static_cast<counted<T>*>(counted_copy_storage.place(counted_copy_storage.state, n * sizeof(counted<T>)));
+        for (std::uint32_t i = 0; i < n; ++i) new (wrapped + i) counted<T>(a[i]);
+    } else {
+        own.reserve(n);
+        for (std::uint32_t i = 0; i < n; ++i) own.emplace_back(a[i]);
+        wrapped = own.data();
+    }
     tally_now = {};
-    sort(wrapped.data(), n);
+    sort(wrapped, n);
     const op_counts seen = tally_now;
     for (std::uint32_t i = 0; i < n; ++i) a[i] = wrapped[i].value();
     return seen;

@@ -26,7 +26,7 @@ inline constexpr auto routines = std::to_array<routine_info>({
     {"comb_sort", "comb sort         ", comb_sort, &comb_sort_forms, quadratic_on_turtles},
     {"ex_quick_sort", "quick+insert sort ", ex_quick_sort, &ex_quick_sort_forms,
      quadratic_on_equal_runs | quadratic_on_middle_pivot_killer},
-    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, 0},
+    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, compares_through_c},
     {"my_QSORT", "my qsort          ", my_qsort_unsigned, &my_QSORT_forms,
      quadratic_on_equal_runs | quadratic_on_middle_pivot_killer},
 });

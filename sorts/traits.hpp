@@ -1,5 +1,6 @@
-// Inputs on which a routine is known to take quadratic time. The companion
-// suite caps such cases instead of running them for minutes.
+// What the project knows of a routine beyond its code: the inputs on which
+// it takes quadratic time, which the companion suite caps instead of running
+// them for minutes, and how it calls its comparison.
 #pragma once
 
 enum routine_trait : unsigned {
@@ -11,6 +12,9 @@ enum routine_trait : unsigned {
     // Small values far to the right ("turtles"), which the last passes move
     // one place each: from about 100,000 elements on, as in the killer.
     quadratic_on_turtles = 1u << 2,
+    // Its comparison is called from C code (the C library's qsort, a
+    // contender library), which an exception must not cross.
+    compares_through_c = 1u << 3,
 };
 
 // The traits by name, as the scripts see them.
@@ -21,4 +25,5 @@ inline constexpr struct {
     {quadratic_on_equal_runs, "quadratic_on_equal_runs"},
     {quadratic_on_middle_pivot_killer, "quadratic_on_middle_pivot_killer"},
     {quadratic_on_turtles, "quadratic_on_turtles"},
+    {compares_through_c, "compares_through_c"},
 };

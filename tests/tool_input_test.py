@@ -90,6 +90,13 @@ class BadInput(unittest.TestCase):
         self.assert_one_line(self.run_tool("crosscheck.py", ["--runs", "x"]), "--runs")
         self.assert_one_line(self.run_tool("ratio_table.py", []), "json")
         self.assert_one_line(self.run_tool("wall_ratio.py", ["/bin/true", "--rounds", "1"]), "/bin/true")
+        with tempfile.TemporaryDirectory() as tmp:
+            run = Path(tmp) / "run.json"
+            run.write_text(json.dumps({"benchmarks": [ONE]}))
+            robustness = Path(tmp) / "robustness.json"
+            robustness.write_text(json.dumps([{"contender": "x"}]))
+            self.assert_one_line(self.run_tool("report.py", [str(run), "--robustness", str(robustness), "-o",
+                                                             f"{tmp}/r.html"]), str(robustness))
 
 
 if __name__ == "__main__":

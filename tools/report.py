@@ -9,7 +9,8 @@ or more runs a comparison of each figure, new over old, with a Mann-Whitney
 U test of the two runs' repetitions. The plotting library's script is embedded: the page opens from disk
 with no network.
 
-Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] -o report.html
+Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
+                      -o report.html
 The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
 """
@@ -20,7 +21,7 @@ import re
 from pathlib import Path
 
 from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts, ratios_to,
-                       run_tool)
+                       read_document, run_tool)
 
 # Enough distinct colours for every contender of a run (plotly's default set
 # has ten, and a run has more).
@@ -246,6 +247,45 @@ def comparison(new, old, go):
     return fig, text
 
 
+# What a sort did under a bad comparison, least costly first, and its colour.
+OUTCOMES = {"kept": ("kept", "#e6f4e6"), "threw_kept": ("threw, kept", "#e6f4e6"),
+            "unfinished": ("did not finish", "#fff2cc"), "lost": ("lost elements", "#f8d0d0"),
+            "threw_lost": ("threw, lost elements", "#f8d0d0"), "before": ("before the array", "#f08080"),
+            "past": ("past the array", "#f08080"), "far": ("far outside the array", "#f08080"),
+            "crashed": ("crashed", "#f08080")}
+
+
+def robustness_table(path):
+    """Contenders by bad comparisons: the worst outcome over the inputs, and
+    on which input it first happened."""
+    name, records = read_document(Path(path))
+    try:
+        worst, contenders, comparisons = {}, [], []
+        order = list(OUTCOMES)
+        for r in records:
+            key = (r["contender"], r["comparison"])
+            contenders += [r["contender"]] if r["contender"] not in contenders else []
+            comparisons += [r["comparison"]] if r["comparison"] not in comparisons else []
+            if key not in worst or order.index(r["outcome"]) > order.index(worst[key]["outcome"]):
+                worst[key] = r
+    except (TypeError, KeyError, ValueError):
+        raise ToolError(f"{name}: not sortbench-counts --robustness JSON") from None
+    rows = []
+    for c in contenders:
+        cells = []
+        for k in comparisons:
+            r = worst.get((c, k))
+            if r is None:
+                cells.append("<td class='empty'>-</td>")
+                continue
+            text, colour = OUTCOMES[r["outcome"]]
+            where = "" if r["outcome"] == "kept" else f" ({html.escape(r['input'])})"
+            cells.append(f"<td style='background:{colour}'>{html.escape(text)}{where}</td>")
+        rows.append(f"<tr><th>{html.escape(c)}</th>" + "".join(cells) + "</tr>")
+    return ("<table class='robustness'><tr><th>contender</th>"
+            + "".join(f"<th>{html.escape(k)}</th>" for k in comparisons) + "</tr>" + "".join(rows) + "</table>")
+
+
 def environment(run):
     keys = ["cpu_model", "num_cpus", "compiler", "build_type", "build_flags", "git_commit", "git_dirty",
             "transparent_huge_pages", "vqsort_target", "date", "host_name"]
@@ -270,6 +310,7 @@ def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
+    ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
     ap.add_argument("-o", "--output", required=True, type=Path)
     args = ap.parse_args()
     runs = [SuiteRun(p) for p in args.runs]
@@ -299,6 +340,10 @@ def main():
     for div_id, fig in charts:
         parts.append(f"<div class='chart' id='{div_id}'>"
                      + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+    if args.robustness:
+        parts.append("<h2>Under a wrong comparison</h2><p>What each sort did when its comparison was not a strict "
+                     "weak order (sortbench-counts --robustness): the worst outcome over the inputs tried, and the "
+                     "first input it happened on.</p>" + robustness_table(args.robustness))
     for older in runs[1:]:
         fig, text = comparison(run, older, go)
         parts.append(f"<h2>Compared with {html.escape(Path(older.path).name)}</h2>{text}")
