@@ -85,5 +85,30 @@ class Caps(unittest.TestCase):
             self.assertEqual(r["error_message"], "skipped: quadratic on this pattern, run up to 10000 elements only")
 
 
+class Input(unittest.TestCase):
+    def test_a_users_strings_run_through_every_string_contender(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            words = Path(tmp) / "words.txt"
+            words.write_text("".join(f"w{(i * 7919) % 1000:04d}\n" for i in range(1000)))
+            runs = run_suite(f"--input={words}", "--input_type=string", "--benchmark_filter=/words/",
+                             "--benchmark_repetitions=1", "--benchmark_min_time=0.0001")
+        names = {r["run_name"].removesuffix("/manual_time") for r in runs if not r.get("error_occurred")}
+        self.assertIn("pdqsort/words/1000/string", names)
+        self.assertIn("shell_sort/words/1000/string", names)
+        self.assertNotIn("vqsort/words/1000/string", names)  # vqsort takes no strings
+        self.assertEqual({n.split("/")[2] for n in names}, {"10", "20", "30", "40", "50", "64", "100", "128", "256",
+                                                            "512", "1000"})
+
+    def test_bad_input_stops_before_anything_runs(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            bad = Path(tmp) / "bad.txt"
+            bad.write_text("1\n2\nthree\n")
+            run = subprocess.run([str(SUITE), f"--input={bad}", "--input_text"], capture_output=True, text=True,
+                                 timeout=60)
+        self.assertEqual(run.returncode, 1)
+        self.assertEqual(run.stderr, f"sortbench-patterns: {bad}: line 3: not a number of type int32: 'three'\n")
+        self.assertEqual(run.stdout, "")
+
+
 if __name__ == "__main__":
     unittest.main()
