@@ -64,12 +64,6 @@ void write_arrays(const parsed_flags& given)
     if (!known) throw flag_error("--write_type: no element type '" + type + "'");
 }
 
-int usage_error(const std::string& why)
-{
-    std::fprintf(stderr, "sortbench-counts: %s\n", why.c_str());
-    return 1;
-}
-
 constexpr std::uint32_t adversary_size = 10000;
 
 void print_adversary(const std::vector<contender>& all, bool json)
@@ -145,12 +139,12 @@ int main(int argc, char** argv)
         }
         if (given->value("write")) {
             write_arrays(*given);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : usage_error("write error");
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : refuse("sortbench-counts", "write error");
         }
         data = read_input(*input);
         if (given->boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
     } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return usage_error(e.what());
+        return refuse("sortbench-counts", e.what());
     }
     try {
         const suite_run run(given->values("contender"), std::move(data));
@@ -168,11 +162,11 @@ int main(int argc, char** argv)
             const auto records = count_all(run.contenders(), {given->boolean("full_grid"), 1, run.data()}, [&](const std::string& name) {
                 return !filter || std::regex_search(name, *filter);
             });
-            if (records.empty()) return usage_error("the filter matches nothing");
+            if (records.empty()) return refuse("sortbench-counts", "the filter matches nothing");
             write_counts(stdout, records, json);
         }
     } catch (const std::exception& e) {
-        return usage_error(e.what());
+        return refuse("sortbench-counts", e.what());
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "sortbench-counts: write error: %s\n", std::strerror(errno));

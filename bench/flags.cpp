@@ -1,6 +1,7 @@
 #include "flags.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 parsed_flags::parsed_flags(const std::vector<std::string>& args, std::span<const flag_spec> specs)
 {
@@ -73,4 +74,20 @@ std::optional<unsigned> whole_number(std::string_view text, unsigned lowest, uns
     }
     if (value < lowest || value > highest) return std::nullopt;
     return value;
+}
+
+unsigned whole_number_flag(std::string_view flag, const std::string& text, unsigned lowest, unsigned highest)
+{
+    const auto n = whole_number(text, lowest, highest);
+    if (!n) {
+        throw flag_error("--" + std::string(flag) + " must be a whole number from " + std::to_string(lowest) + " to " +
+                         std::to_string(highest) + ", not '" + text + "'");
+    }
+    return *n;
+}
+
+int refuse(const char* program, const std::string& why)
+{
+    std::fprintf(stderr, "%s: %s\n", program, why.c_str());
+    return 1;
 }

@@ -48,3 +48,9 @@ std::string flags_help(std::span<const flag_spec> specs);
 // `text` as a whole number from `lowest` to `highest`, in decimal digits
 // only; nothing when it is not one.
 std::optional<unsigned> whole_number(std::string_view text, unsigned lowest, unsigned highest);
+
+// The value of --`flag`, `text`, as such a number; flag_error otherwise.
+unsigned whole_number_flag(std::string_view flag, const std::string& text, unsigned lowest, unsigned highest);
+
+// Says "program: why" on standard error, as one line; returns status 1.
+int refuse(const char* program, const std::string& why);

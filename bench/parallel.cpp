@@ -23,6 +23,10 @@ thread_pools::~thread_pools() = default;
 
 void thread_pools::use(resource r, unsigned threads)
 {
+    // Already so: the pool or limit there serves, and is not made again.
+    const bool held = (r == resource::ips4o_pool && ips4o_) || (r == resource::tbb_limit && tbb_) ||
+                      (r == resource::none && !ips4o_ && !tbb_);
+    if (held && threads == threads_) return;
     ips4o_.reset();
     tbb_.reset();
     threads_ = threads;

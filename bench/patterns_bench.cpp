@@ -44,12 +44,6 @@ constexpr flag_spec peeked_flags[] = {
     {"benchmark_out_format", "FORMAT", ""},
 };
 
-int usage_error(const std::string& why)
-{
-    std::fprintf(stderr, "sortbench-patterns: %s\n", why.c_str());
-    return 1;
-}
-
 // A reporter for the console or JSON format that flags noisy figures; null
 // for any other format, which Google Benchmark then handles (or rejects) alone.
 std::unique_ptr<benchmark::BenchmarkReporter> make_reporter(const std::string& format, bool console_colour)
@@ -116,9 +110,7 @@ int main(int argc, char** argv)
         const char* env = std::getenv("SORTBENCH_MAX_THREADS");
         if (const auto limit = own.given("max_threads") ? own.value("max_threads")
                                                          : (env ? std::optional<std::string>(env) : std::nullopt)) {
-            const auto n = whole_number(*limit, 1, 65536);
-            if (!n) throw flag_error("--max_threads must be a whole number from 1 to 65536, not '" + *limit + "'");
-            grid.max_threads = *n;
+            grid.max_threads = whole_number_flag("max_threads", *limit, 1, 65536);
         }
         libraries = own.values("contender");
 
@@ -131,7 +123,7 @@ int main(int argc, char** argv)
         out_file = peeked.value("benchmark_out").value_or("");
         out_format = peeked.value("benchmark_out_format").value_or("json");
     } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return usage_error(e.what());
+        return refuse("sortbench-patterns", e.what());
     }
 
     std::vector<char*> gb_args{argv[0]};
@@ -146,7 +138,7 @@ int main(int argc, char** argv)
     try {
         run = std::make_unique<suite_run>(libraries, std::move(data));
     } catch (const std::exception& e) {
-        return usage_error(e.what());
+        return refuse("sortbench-patterns", e.what());
     }
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);

@@ -77,15 +77,11 @@ void on_fault(int, siginfo_t* info, void*)
     _exit(code_far);
 }
 
-// Memory for n int32 between two pages that may not be touched: the array
-// ends at the right guard, and where it fills whole pages it starts at the
-// left one.
+// Memory of `bytes` between two pages that may not be touched: it ends at
+// the right guard, and where it fills whole pages it starts at the left one.
 class guarded_array {
 public:
-    explicit guarded_array(std::size_t n) : guarded_array(n * sizeof(std::int32_t), 0) {}
-
-    // `bytes` of any content; the tag tells this constructor apart.
-    guarded_array(std::size_t bytes, int) : page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
+    explicit guarded_array(std::size_t bytes) : page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE)))
     {
         const std::size_t pages = (bytes + page_ - 1) / page_;
         size_ = (pages + 2) * page_;
@@ -100,7 +96,7 @@ public:
     // child that sorts it; it lasts until the child ends.
     static void* place(void*, std::size_t bytes)
     {
-        void* copy = (new guarded_array(bytes, 0))->data();
+        void* copy = (new guarded_array(bytes))->data();
         watch(1, copy, bytes);
         return copy;
     }
@@ -174,7 +170,7 @@ outcome run_guarded(const count_ref<std::int32_t>& count, bad_comparison c, std:
                     unsigned seconds)
 {
     const auto n = static_cast<std::uint32_t>(input.size());
-    guarded_array array(n);
+    guarded_array array(n * sizeof(std::int32_t));
     std::copy(input.begin(), input.end(), array.data());
     std::fflush(nullptr);  // nothing buffered twice
     const pid_t pid = fork();

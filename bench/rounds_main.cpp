@@ -33,12 +33,6 @@ constexpr flag_spec flags[] = {
     {"help", "", "this list"},
 };
 
-int usage_error(const std::string& why)
-{
-    std::fprintf(stderr, "sortbench-rounds: %s\n", why.c_str());
-    return 1;
-}
-
 std::vector<std::string> split(const std::string& text, char sep)
 {
     std::vector<std::string> parts;
@@ -74,13 +68,7 @@ int main(int argc, char** argv)
         if (names.size() < 2) throw flag_error("--group needs two contenders or more, not '" + *given->value("group") + "'");
         const auto number = [&](const char* flag, unsigned lowest, unsigned highest, unsigned fallback) {
             const auto text = given->value(flag);
-            if (!text) return fallback;
-            const auto n = whole_number(*text, lowest, highest);
-            if (!n) {
-                throw flag_error("--" + std::string(flag) + " must be a whole number from " + std::to_string(lowest) +
-                                 " to " + std::to_string(highest) + ", not '" + *text + "'");
-            }
-            return *n;
+            return text ? whole_number_flag(flag, *text, lowest, highest) : fallback;
         };
         options.rounds = number("rounds", 2, 100000, options.rounds);
         options.round_seconds = number("round_ms", 1, 60000, 2) / 1000.0;
@@ -94,7 +82,7 @@ int main(int argc, char** argv)
         }
         data = read_input(*input);
     } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return usage_error(e.what());
+        return refuse("sortbench-rounds", e.what());
     }
 
     try {
@@ -103,9 +91,9 @@ int main(int argc, char** argv)
         for (const std::string& name : names) {
             const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
                                             [&](const contender& c) { return c.id == name; });
-            if (found == run.contenders().end()) return usage_error("no contender named '" + name + "'");
+            if (found == run.contenders().end()) return refuse("sortbench-rounds", "no contender named '" + name + "'");
             if (std::find(group.begin(), group.end(), &*found) != group.end()) {
-                return usage_error("'" + name + "' is named twice in --group");
+                return refuse("sortbench-rounds", "'" + name + "' is named twice in --group");
             }
             group.push_back(&*found);
         }
@@ -114,18 +102,18 @@ int main(int argc, char** argv)
             run, group, given->boolean("full_grid"),
             [&](const std::string& name) { return !filter || std::regex_search(name, *filter); }, options,
             [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });
-        if (cases.empty()) return usage_error("no case that every member takes matches the filter");
+        if (cases.empty()) return refuse("sortbench-rounds", "no case that every member takes matches the filter");
         std::FILE* out = stdout;
         const std::string path = given->value("out").value_or("");
         if (!path.empty() && (out = std::fopen(path.c_str(), "w")) == nullptr) {
-            return usage_error(path + ": " + std::strerror(errno));
+            return refuse("sortbench-rounds", path + ": " + std::strerror(errno));
         }
         write_rounds(out, group, options, cases);
         if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
-            return usage_error("write error: " + std::string(std::strerror(errno)));
+            return refuse("sortbench-rounds", "write error: " + std::string(std::strerror(errno)));
         }
     } catch (const std::exception& e) {
-        return usage_error(e.what());
+        return refuse("sortbench-rounds", e.what());
     }
     return 0;
 }
