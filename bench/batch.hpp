@@ -74,41 +74,118 @@ void copy_cold(std::span<const std::byte> from, std::span<std::byte> to);
 // Minor page faults of this process so far.
 long minor_faults();
 
-struct batch_timing {
-    std::uint64_t ticks = 0;  // between the two reads, for all arrays of the batch
-    long faults = 0;          // minor page faults between the two reads
+// Running totals read on each side of a timed window, beside the clock.
+struct cost_totals {
+    std::uint64_t cpu_ns = 0;
+    long faults = 0;    // minor page faults, of the process
+    long switches = 0;  // context switches, of the calling thread
+    std::uint64_t allocations = 0;
+    std::uint64_t allocated_bytes = 0;
+    std::uint64_t syscalls = 0;  // of the calling thread, where they can be counted
 };
 
+cost_totals operator-(const cost_totals& after, const cost_totals& before);
+
+// Reads the totals before and after a window: `before` reads the CPU clock
+// last and `after` first, so that the CPU window holds no more than the wall
+// window does. Tests script their own.
+struct cost_meter {
+    cost_totals (*before)();
+    cost_totals (*after)();
+};
+
+// The live totals; the CPU time of the calling thread, or of the process
+// for a sort that runs on several threads. The system calls that reading
+// the totals makes itself are taken off.
+extern const cost_meter thread_costs;
+extern const cost_meter process_costs;
+
+struct batch_timing {
+    std::uint64_t ticks = 0;       // sorting every array of the batch, between two reads of the clock
+    std::uint64_t copy_ticks = 0;  // copying the inputs into place
+    std::uint64_t read_ticks = 0;  // one read-only pass over them
+    cost_totals costs;             // of the sort's window
+};
+
+// The figures of one call, from the sum of any number of batches.
+struct call_figures {
+    double wall_ns = 0;
+    double cpu_ns = 0;
+    double off_cpu = 0;  // share of the wall time that no thread of the sort ran
+    double copy_ns = 0;  // the floor: copying one array into place
+    double read_ns = 0;  // and reading it once
+    double copies = 0;   // wall time over the copy's
+    double switches = 0;
+    double faults = 0;
+    double syscalls = 0;
+    double allocations = 0;
+    double allocated_bytes = 0;
+};
+
+struct batch_totals {
+    std::uint64_t calls = 0;
+    std::uint64_t ticks = 0;
+    std::uint64_t copy_ticks = 0;
+    std::uint64_t read_ticks = 0;
+    cost_totals costs;
+
+    void add(const batch_timing& t, std::size_t arrays);
+    // Per call; `threads` is what the sort ran on (its CPU time can reach
+    // that many times its wall time). Zeros before any call.
+    call_figures per_call(std::uint64_t ticks_per_second, unsigned threads = 1) const;
+};
+
+// Reads every byte of `bytes` once and returns a sum of them, so that the
+// read cannot be left out.
+std::uint64_t read_pass(std::span<const std::byte> bytes);
+
 // Sorts every array of the batch with `sort` between two reads of `clock`.
-// Nothing else lies between the two reads.
+// Nothing else lies between the two reads; the totals are read outside them.
 template <class T, class Sort>
-batch_timing timed_calls(prepared<T>& in, Sort sort, const tick_source& clock)
+batch_timing timed_calls(prepared<T>& in, Sort sort, const tick_source& clock, const cost_meter& meter)
 {
-    const long faults_before = minor_faults();
+    const cost_totals before = meter.before();
     const std::uint64_t t0 = clock.counter();
     for (std::size_t k = 0; k < in.copies; ++k) {
         sort(in.work.data() + k * in.n, in.n);
     }
     const std::uint64_t t1 = clock.counter();
-    return {t1 - t0, minor_faults() - faults_before};
+    const cost_totals after = meter.after();
+    return {t1 - t0, 0, 0, after - before};
 }
 
-// Copies the inputs into the work area, then times sorting them. A plain
-// function is called as it is, so that the timed loop of a sort that needs no
-// state is the same as if no sort had any.
+// Copies the inputs into the work area and reads them once, each timed as
+// the floor of this batch, then times sorting them. A cold batch is copied
+// again after the read, which brought it into the cache. A plain function
+// is called as it is, so that the timed loop of a sort that needs no state
+// is the same as if no sort had any.
 template <class T>
-batch_timing time_batch(prepared<T>& in, sort_ref<T> sort, bool cold, const tick_source& clock)
+batch_timing time_batch(prepared<T>& in, sort_ref<T> sort, bool cold, const tick_source& clock,
+                        const cost_meter& meter = thread_costs)
 {
-    if (cold) {
-        copy_cold(std::as_bytes(std::span(in.input)), std::as_writable_bytes(std::span(in.work)));
-    } else {
-        std::copy(in.input.begin(), in.input.end(), in.work.begin());
-    }
-    if (sort.plain() != nullptr) {
-        return timed_calls(in, sort.plain(), clock);
-    }
-    return timed_calls(in, [f = sort.bound(), state = sort.state()](T* a, std::uint32_t n) { f(state, a, n); },
-                       clock);
+    const auto from = std::as_bytes(std::span(in.input));
+    const auto to = std::as_writable_bytes(std::span(in.work));
+    const auto copy = [&] {
+        if (cold) {
+            copy_cold(from, to);
+        } else {
+            std::copy(in.input.begin(), in.input.end(), in.work.begin());
+        }
+    };
+    const std::uint64_t c0 = clock.counter();
+    copy();
+    const std::uint64_t c1 = clock.counter();
+    read_pass(to);
+    const std::uint64_t r1 = clock.counter();
+    if (cold) copy();
+    batch_timing t = sort.plain() != nullptr
+                         ? timed_calls(in, sort.plain(), clock, meter)
+                         : timed_calls(
+                               in, [f = sort.bound(), state = sort.state()](T* a, std::uint32_t n) { f(state, a, n); },
+                               clock, meter);
+    t.copy_ticks = c1 - c0;
+    t.read_ticks = r1 - c1;
+    return t;
 }
 
 // True when every array of the last batch is ordered by operator< and holds

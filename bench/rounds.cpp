@@ -1,7 +1,10 @@
 #include "rounds.hpp"
 
+#include <boost/math/distributions/students_t.hpp>
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <stdexcept>
@@ -10,33 +13,78 @@
 
 namespace {
 
-// Nanoseconds per call of `batches` batches of `c`, checked after the clock.
+// Figures per call of `batches` batches of `c`, checked after the clock.
 template <class T>
-double timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold, const rounds_options& options,
-                   const tick_source& clock, const std::string& name)
+round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold,
+                          const rounds_options& options, const tick_source& clock, const cost_meter& meter,
+                          const std::string& name)
 {
     if (c.parallel()) c.use_threads(options.threads);
-    std::uint64_t ticks = 0;
+    batch_totals totals;
     for (std::size_t b = 0; b < batches; ++b) {
-        ticks += time_batch(in, c.of<T>().sort, cold, clock).ticks;
+        totals.add(time_batch(in, c.of<T>().sort, cold, clock, meter), in.copies);
         if (!batch_sorted(in)) {
             throw std::runtime_error("wrong result: " + c.id + " did not sort " + name);
         }
     }
-    const double calls = static_cast<double>(batches * in.copies);
-    return static_cast<double>(ticks) * 1e9 / static_cast<double>(clock.frequency()) / calls;
+    const call_figures f = totals.per_call(clock.frequency(), c.parallel() ? options.threads : 1);
+    return {f.wall_ns, f.cpu_ns, f.copy_ns, f.read_ns};
+}
+
+std::vector<double> figures_of(const rounds_case& c, std::size_t member)
+{
+    std::vector<double> out;
+    for (const round_figures& f : c.rounds[member]) out.push_back(c.figure(f));
+    return out;
+}
+
+double widest_half_width(const rounds_case& c)
+{
+    double widest = 0;
+    const std::vector<double> reference = figures_of(c, 0);
+    for (std::size_t m = 1; m < c.members.size(); ++m) {
+        widest = std::max(widest, paired_half_width(reference, figures_of(c, m)));
+    }
+    return widest;
 }
 
 }  // namespace
 
+double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    if (n < 2) return std::numeric_limits<double>::infinity();
+    std::vector<double> logs;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(a[i] > 0) || !(b[i] > 0)) return std::numeric_limits<double>::infinity();
+        logs.push_back(std::log(b[i] / a[i]));
+    }
+    const double mean = std::accumulate(logs.begin(), logs.end(), 0.0) / static_cast<double>(n);
+    double squares = 0;
+    for (const double v : logs) squares += (v - mean) * (v - mean);
+    const double standard_error = std::sqrt(squares / static_cast<double>(n - 1) / static_cast<double>(n));
+    const boost::math::students_t t(static_cast<double>(n - 1));
+    return std::expm1(boost::math::quantile(boost::math::complement(t, 0.025)) * standard_error);
+}
+
 template <class T>
 rounds_case run_rounds(suite_run& run, const std::vector<const contender*>& group, const pattern_info& p,
-                       std::uint32_t n, bool cold, const rounds_options& options, const tick_source& clock)
+                       std::uint32_t n, bool cold, const rounds_options& options, const tick_source& clock,
+                       const cost_meter& meter)
 {
     const std::string type(element_traits<T>::name);
-    rounds_case out{case_name(p.name, n, type, cold), type, std::string(p.name), n, cold, 1, 0, {}};
+    rounds_case out;
+    out.name = case_name(p.name, n, type, cold);
+    out.type = type;
+    out.pattern = p.name;
+    out.n = n;
+    out.cold = cold;
+    out.members = group;
+    out.cpu_figure = std::none_of(group.begin(), group.end(), [](const contender* c) { return c->parallel(); });
+    const cost_meter& cpu_meter = out.cpu_figure ? meter : process_costs;
     prepared<T>& in = run.inputs<T>(p.p, n);
     out.arrays = in.copies;
+    out.batches = 1;
     // A warm-up call each, and one timed batch each to size the rounds: the
     // slowest member's batch decides how many batches make a share.
     double slowest = 0;
@@ -44,47 +92,61 @@ rounds_case run_rounds(suite_run& run, const std::vector<const contender*>& grou
         std::copy_n(in.input.begin(), n, in.work.begin());
         if (c->parallel()) c->use_threads(options.threads);
         c->of<T>().sort(in.work.data(), n);
-        slowest = std::max(slowest, timed_share(in, *c, 1, cold, options, clock, out.name) * 1e-9 *
-                                        static_cast<double>(in.copies));
+        const round_figures f = timed_share(in, *c, 1, cold, options, clock, cpu_meter, out.name);
+        slowest = std::max(slowest, f.wall_ns * 1e-9 * static_cast<double>(in.copies));
     }
     if (slowest > 0) {
         out.batches = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / slowest)));
     }
-    out.ns_per_call.assign(group.size(), {});
+    out.rounds.assign(group.size(), {});
     std::vector<std::size_t> order(group.size());
     std::iota(order.begin(), order.end(), 0);
     std::mt19937 rng(options.seed);
-    for (unsigned r = 0; r < options.rounds; ++r) {
+    const std::uint64_t start = clock.counter();
+    const double budget_ticks = options.budget_seconds * static_cast<double>(clock.frequency());
+    for (unsigned r = 1;; ++r) {
         std::shuffle(order.begin(), order.end(), rng);
         for (const std::size_t m : order) {
-            out.ns_per_call[m].push_back(timed_share(in, *group[m], out.batches, cold, options, clock, out.name));
+            out.rounds[m].push_back(
+                timed_share(in, *group[m], out.batches, cold, options, clock, cpu_meter, out.name));
         }
+        if (r < options.min_rounds) continue;
+        out.widest = widest_half_width(out);
+        if (out.widest <= options.width) {
+            out.stopped = "interval";
+        } else if (static_cast<double>(clock.counter() - start) >= budget_ticks) {
+            out.stopped = "budget";
+        } else if (r >= options.rounds) {
+            out.stopped = "rounds";
+        }
+        if (!out.stopped.empty()) break;
     }
     return out;
 }
 
 template rounds_case run_rounds<std::int32_t>(suite_run&, const std::vector<const contender*>&, const pattern_info&,
-                                              std::uint32_t, bool, const rounds_options&, const tick_source&);
+                                              std::uint32_t, bool, const rounds_options&, const tick_source&,
+                                              const cost_meter&);
 
-std::vector<rounds_case> run_group(suite_run& run, const std::vector<const contender*>& group, bool full_grid,
-                                   const std::function<bool(const std::string&)>& wanted,
+std::vector<rounds_case> run_group(suite_run& run, const std::vector<const contender*>& group, bool whole_group,
+                                   bool full_grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
                                    const std::function<void(const std::string&)>& progress)
 {
     std::vector<rounds_case> out;
     for_each_type([&]<class T>(T) {
         const std::string_view type = element_traits<T>::name;
-        if (!std::all_of(group.begin(), group.end(), [](const contender* c) { return bool(c->of<T>().sort); })) {
-            return;
-        }
         const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold) {
             const std::string name = case_name(p.name, n, type, cold);
+            std::vector<const contender*> members;
             for (const contender* c : group) {
-                if (n > size_cap(*c, p)) return;
+                if (c->of<T>().sort && n <= size_cap(*c, p)) members.push_back(c);
             }
-            if (!wanted(name)) return;
+            const bool enough = whole_group ? members.size() == group.size()
+                                            : members.size() >= 2 && members.front() == group.front();
+            if (!enough || !wanted(name)) return;
             if (progress) progress(name);
-            out.push_back(run_rounds<T>(run, group, p, n, cold, options));
+            out.push_back(run_rounds<T>(run, members, p, n, cold, options));
         };
         for (const pattern_info& p : all_patterns) {
             for (const std::uint32_t n : suite_sizes) {
@@ -114,27 +176,45 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
         std::fprintf(out, "%s\"%s\": \"%s\"", sep, key.c_str(), json_escaped(value).c_str());
         sep = ", ";
     }
-    std::fputs("},\n  \"group\": [", out);
-    for (std::size_t m = 0; m < group.size(); ++m) {
-        std::fprintf(out, "%s\"%s\"", m ? ", " : "", json_escaped(group[m]->id).c_str());
-    }
-    std::fprintf(out, "],\n  \"rounds\": %u, \"round_seconds\": %g, \"seed\": %u, \"threads\": %u,\n  \"cases\": [\n",
-                 options.rounds, options.round_seconds, options.seed, options.threads);
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const rounds_case& c = cases[i];
-        std::fprintf(out,
-                     "    {\"case\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, \"cold\": %s, "
-                     "\"batches_per_round\": %zu, \"arrays_per_batch\": %zu, \"ns_per_call\": [",
-                     c.name.c_str(), c.type.c_str(), c.pattern.c_str(), c.n, c.cold ? "true" : "false", c.batches,
-                     c.arrays);
-        for (std::size_t m = 0; m < c.ns_per_call.size(); ++m) {
+    const auto names = [&](const std::vector<const contender*>& members) {
+        std::string text;
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            text += (m ? ", \"" : "\"") + json_escaped(members[m]->id) + "\"";
+        }
+        return text;
+    };
+    std::fprintf(out, "},\n  \"group\": [%s],\n", names(group).c_str());
+    std::fprintf(out,
+                 "  \"min_rounds\": %u, \"rounds\": %u, \"width\": %g, \"budget_seconds\": %g, "
+                 "\"round_seconds\": %g, \"seed\": %u, \"threads\": %u,\n  \"cases\": [\n",
+                 options.min_rounds, options.rounds, options.width, options.budget_seconds, options.round_seconds,
+                 options.seed, options.threads);
+    const auto series = [&](const rounds_case& c, const char* key, auto field) {
+        std::fprintf(out, ", \"%s\": [", key);
+        for (std::size_t m = 0; m < c.rounds.size(); ++m) {
             std::fputs(m ? ", [" : "[", out);
-            for (std::size_t r = 0; r < c.ns_per_call[m].size(); ++r) {
-                std::fprintf(out, "%s%.6g", r ? ", " : "", c.ns_per_call[m][r]);
+            for (std::size_t r = 0; r < c.rounds[m].size(); ++r) {
+                std::fprintf(out, "%s%.6g", r ? ", " : "", field(c.rounds[m][r]));
             }
             std::fputs("]", out);
         }
-        std::fprintf(out, "]}%s\n", i + 1 < cases.size() ? "," : "");
+        std::fputs("]", out);
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const rounds_case& c = cases[i];
+        std::fprintf(out,
+                     "    {\"case\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
+                     "\"cold\": %s, \"members\": [%s], \"figure\": \"%s\", \"batches_per_round\": %zu, "
+                     "\"arrays_per_batch\": %zu, \"stopped\": \"%s\", \"widest\": %s",
+                     c.name.c_str(), c.type.c_str(), c.pattern.c_str(), c.n, c.cold ? "true" : "false",
+                     names(c.members).c_str(), c.cpu_figure ? "cpu" : "wall", c.batches, c.arrays,
+                     c.stopped.c_str(), std::isfinite(c.widest) ? std::to_string(c.widest).c_str() : "null");
+        series(c, "ns_per_call", [&](const round_figures& f) { return c.figure(f); });
+        series(c, "wall_ns", [](const round_figures& f) { return f.wall_ns; });
+        series(c, "cpu_ns", [](const round_figures& f) { return f.cpu_ns; });
+        series(c, "copy_ns", [](const round_figures& f) { return f.copy_ns; });
+        series(c, "read_ns", [](const round_figures& f) { return f.read_ns; });
+        std::fprintf(out, "}%s\n", i + 1 < cases.size() ? "," : "");
     }
     std::fputs("  ]\n}\n", out);
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/call_costs.hpp"
+
 namespace {
 
 // Every call sorts fresh input. Copying the input back would cost as much as
@@ -28,11 +30,11 @@ void sort_benchmark(benchmark::State& state, suite_run& run, const sort_case<T>&
         std::copy_n(in.input.begin(), c.n, in.work.begin());
         c.sort(in.work.data(), c.n);
     }
-    long faults = 0;
+    batch_totals totals;
     const double frequency = static_cast<double>(c.clock.frequency());
     while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(in.copies))) {
-        const batch_timing t = time_batch(in, c.sort, c.cold, c.clock);
-        faults += t.faults;
+        const batch_timing t = time_batch(in, c.sort, c.cold, c.clock, c.meter);
+        totals.add(t, in.copies);
         state.SetIterationTime(static_cast<double>(t.ticks) / frequency);
         if (!batch_sorted(in)) {
             std::fprintf(stderr, "WRONG RESULT: %s did not sort its input\n", c.name.c_str());
@@ -42,8 +44,21 @@ void sort_benchmark(benchmark::State& state, suite_run& run, const sort_case<T>&
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(c.n));
-    state.counters["faults_per_call"] =
-        benchmark::Counter(static_cast<double>(faults), benchmark::Counter::kAvgIterations);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.n * sizeof(T)));
+    const call_figures f = totals.per_call(c.clock.frequency(), std::max(1u, c.threads));
+    state.counters["cpu_ns"] = f.cpu_ns;
+    state.counters["off_cpu"] = f.off_cpu;
+    state.counters["switches_per_call"] = f.switches;
+    state.counters["copy_ns"] = f.copy_ns;
+    state.counters["read_ns"] = f.read_ns;
+    state.counters["copies"] = f.copies;
+    state.counters["faults_per_call"] = f.faults;
+    // Left out where they cannot be counted: a reader shows n/a, not 0.
+    if (thread_syscalls().available()) state.counters["syscalls_per_call"] = f.syscalls;
+    if (allocations_counted()) {
+        state.counters["allocs_per_call"] = f.allocations;
+        state.counters["alloc_bytes_per_call"] = f.allocated_bytes;
+    }
 }
 
 void skipped_benchmark(benchmark::State& state, std::uint32_t cap)
@@ -99,6 +114,10 @@ void register_suite(suite_run& run, const grid_options& options)
     std::vector<std::string_view> types;
     for_each_type([&]<class T>(T) { types.push_back(element_traits<T>::name); });
     benchmark::AddCustomContext("types", joined(types, [](std::string_view t) { return t; }));
+    const syscall_counter& syscalls = thread_syscalls();
+    benchmark::AddCustomContext("syscalls", syscalls.available() ? "counted" : "n/a: " + syscalls.why_not());
+    benchmark::AddCustomContext("allocations",
+                                allocations_counted() ? "counted" : "n/a: the allocator belongs to a sanitizer");
 
     // Type outer, so that int32's benchmarks come first and in their old order.
     for_each_type([&]<class T>(T) {
@@ -107,7 +126,8 @@ void register_suite(suite_run& run, const grid_options& options)
                 with_statistics(benchmark::RegisterBenchmark(g.name.c_str(), skipped_benchmark, size_cap(*g.c, *g.p)));
             } else {
                 register_sort_case<T>(run, {g.name, g.c->of<T>().sort, g.p->p, g.n, g.cold, monotonic_ticks,
-                                            g.threads, g.c->use_threads});
+                                            g.threads, g.c->use_threads,
+                                            g.threads > 0 ? process_costs : thread_costs});
             }
         });
     });

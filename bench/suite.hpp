@@ -23,6 +23,9 @@ struct sort_case {
     tick_source clock = monotonic_ticks;
     unsigned threads = 0;  // for a parallel sort, the threads it runs with
     std::function<void(unsigned threads)> use_threads;
+    // What is read beside the clock; a sort on several threads counts the
+    // CPU time of the process.
+    cost_meter meter = thread_costs;
 };
 
 // Registers the benchmark of one case of `run`, timed by manual time with

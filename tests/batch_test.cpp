@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/suite.hpp"
+#include "platform/call_costs.hpp"
 
 namespace {
 
@@ -102,7 +103,7 @@ std::vector<benchmark::BenchmarkReporter::Run> run_case(suite_run& run, pattern 
                                                         std::size_t batches, int repetitions = 1)
 {
     benchmark::ClearRegisteredBenchmarks();
-    world.calls_at_read.reserve(2 * batches * static_cast<std::size_t>(repetitions) + 2);
+    world.calls_at_read.reserve(5 * batches * static_cast<std::size_t>(repetitions) + 2);
     register_sort_case(run, sort_case<std::int32_t>{"scripted", recording_sort, p, n, cold, scripted_clock, 0, {}})
         ->Iterations(static_cast<benchmark::IterationCount>(copies_of(p, n) * batches))
         ->Repetitions(repetitions);
@@ -134,7 +135,8 @@ TEST(SuiteBatch, ReportsTheTimeOfOneCall)
 }
 
 // One untimed call before the first clock read of a benchmark, none in later
-// repetitions, and between each pair of reads exactly the calls of one batch.
+// repetitions, and between the sort's two reads exactly the calls of one
+// batch; the floor's reads (copy, read pass) come before them with no call.
 TEST(SuiteBatch, WarmsUpOnceOutsideTheClock)
 {
     reset_world(10);
@@ -143,7 +145,7 @@ TEST(SuiteBatch, WarmsUpOnceOutsideTheClock)
     run_case(run, pattern::random, 100, false, 2, 3);
     std::vector<std::size_t> expected;
     for (std::size_t b = 0; b < 6; ++b) {
-        expected.push_back(1 + b * copies);
+        expected.insert(expected.end(), 4, 1 + b * copies);
         expected.push_back(1 + (b + 1) * copies);
     }
     EXPECT_EQ(world.calls_at_read, expected);
@@ -180,6 +182,68 @@ TEST(SuiteBatch, CountsTheFaultsOfEveryBatch)
     const auto runs = run_case(run, pattern::random, 1000, false, 3);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_NEAR(runs[0].counters.at("faults_per_call").value, 1.0, 0.1);
+}
+
+// The CPU clock runs at half the scripted wall clock: half of every window
+// is spent off the CPU.
+cost_totals half_on_cpu()
+{
+    cost_totals t;
+    t.cpu_ns = world.now / 2;
+    t.allocations = 3 * world.calls;
+    return t;
+}
+
+TEST(SuiteBatch, ReportsCpuTimeAndCostsPerCall)
+{
+    reset_world(1000);
+    suite_run run;
+    benchmark::ClearRegisteredBenchmarks();
+    register_sort_case(run, sort_case<std::int32_t>{"scripted", recording_sort, pattern::random, 1000, false,
+                                                    scripted_clock, 0, {}, {half_on_cpu, half_on_cpu}})
+        ->Iterations(static_cast<benchmark::IterationCount>(copies_of(pattern::random, 1000) * 3));
+    collecting_reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::ClearRegisteredBenchmarks();
+    ASSERT_EQ(reporter.all.size(), 1u);
+    const auto& counters = reporter.all[0].counters;
+    EXPECT_DOUBLE_EQ(counters.at("cpu_ns").value, 500.0);
+    EXPECT_DOUBLE_EQ(counters.at("off_cpu").value, 0.5);
+    if (allocations_counted()) {
+        EXPECT_DOUBLE_EQ(counters.at("allocs_per_call").value, 3.0);
+    }
+}
+
+// Per call from batch totals: the floor is the copy's time over the arrays,
+// copies are the sort's time over it, and a sort on two threads is off the
+// CPU only for what neither thread ran.
+TEST(SuiteBatch, FiguresPerCall)
+{
+    batch_totals totals;
+    totals.add({4000, 400, 100, {3000, 2, 1, 4, 4096, 8}}, 4);
+    totals.add({6000, 600, 100, {5000, 0, 1, 4, 4096, 0}}, 6);
+    const call_figures one = totals.per_call(1'000'000'000);
+    EXPECT_DOUBLE_EQ(one.wall_ns, 1000);
+    EXPECT_DOUBLE_EQ(one.cpu_ns, 800);
+    EXPECT_DOUBLE_EQ(one.off_cpu, 0.2);
+    EXPECT_DOUBLE_EQ(one.copy_ns, 100);
+    EXPECT_DOUBLE_EQ(one.read_ns, 20);
+    EXPECT_DOUBLE_EQ(one.copies, 10);
+    EXPECT_DOUBLE_EQ(one.faults, 0.2);
+    EXPECT_DOUBLE_EQ(one.switches, 0.2);
+    EXPECT_DOUBLE_EQ(one.allocations, 0.8);
+    EXPECT_DOUBLE_EQ(one.allocated_bytes, 819.2);
+    EXPECT_DOUBLE_EQ(one.syscalls, 0.8);
+    // Ticks of 2 ns; on two threads 800 ns of CPU in 2000 ns of wall time.
+    const call_figures two = totals.per_call(500'000'000, 2);
+    EXPECT_DOUBLE_EQ(two.wall_ns, 2000);
+    EXPECT_DOUBLE_EQ(two.off_cpu, 0.8);
+    EXPECT_DOUBLE_EQ(two.copies, 10);
+    // A CPU clock ahead of the wall clock is not a negative share.
+    batch_totals busy;
+    busy.add({100, 10, 5, {150, 0, 0, 0, 0, 0}}, 1);
+    EXPECT_DOUBLE_EQ(busy.per_call(1'000'000'000).off_cpu, 0.0);
+    EXPECT_DOUBLE_EQ(batch_totals{}.per_call(1'000'000'000).copies, 0.0);
 }
 
 // The cold copy is an exact copy at every alignment and length.

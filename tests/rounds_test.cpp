@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <stdexcept>
@@ -34,6 +35,16 @@ std::uint64_t nanosecond_frequency()
 
 constexpr tick_source scripted_clock{scripted_counter, nanosecond_frequency};
 
+// The CPU clock runs with the scripted one: no time off the CPU.
+cost_totals scripted_costs()
+{
+    cost_totals t;
+    t.cpu_ns = world.now;
+    return t;
+}
+
+constexpr cost_meter scripted_meter{scripted_costs, scripted_costs};
+
 template <char Member, std::uint64_t Ticks>
 void recording_sort(std::int32_t* a, std::uint32_t n)
 {
@@ -58,23 +69,31 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
     const contender a = member("A", recording_sort<'A', 100>);
     const contender b = member("B", recording_sort<'B', 150>);
     rounds_options options;
-    options.rounds = 12;
+    options.min_rounds = 12;
     options.round_seconds = 0;  // one batch a share
     const pattern_info& random = *std::find_if(all_patterns.begin(), all_patterns.end(),
                                                [](const pattern_info& p) { return p.p == pattern::random; });
     const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options,
-                                                   scripted_clock);
+                                                   scripted_clock, scripted_meter);
     EXPECT_EQ(c.name, "random/1000");
-    ASSERT_EQ(c.ns_per_call.size(), 2u);
-    EXPECT_EQ(c.ns_per_call[0], std::vector<double>(12, 100.0));
-    EXPECT_EQ(c.ns_per_call[1], std::vector<double>(12, 150.0));
+    ASSERT_EQ(c.rounds.size(), 2u);
+    // A ratio that does not move is known at once: the least rounds.
+    EXPECT_EQ(c.stopped, "interval");
+    ASSERT_EQ(c.rounds[0].size(), 12u);
+    ASSERT_EQ(c.rounds[1].size(), 12u);
+    for (unsigned r = 0; r < 12; ++r) {
+        EXPECT_EQ(c.rounds[0][r].wall_ns, 100.0);
+        EXPECT_EQ(c.rounds[0][r].cpu_ns, 100.0);
+        EXPECT_EQ(c.rounds[1][r].cpu_ns, 150.0);
+        EXPECT_EQ(c.rounds[1][r].copy_ns, 0.0);  // the scripted clock stands still while arrays are copied
+    }
     // Both were handed the same arrays, call for call.
     EXPECT_EQ(world.firsts['A'], world.firsts['B']);
     // After the warm-up and sizing calls, each round's first member varies.
     const std::size_t per_share = c.batches * c.arrays;
-    const std::size_t start = world.calls.size() - 2 * per_share * options.rounds;
+    const std::size_t start = world.calls.size() - 2 * per_share * 12;
     std::map<char, int> first_in_round;
-    for (unsigned r = 0; r < options.rounds; ++r) ++first_in_round[world.calls[start + 2 * per_share * r]];
+    for (unsigned r = 0; r < 12; ++r) ++first_in_round[world.calls[start + 2 * per_share * r]];
     EXPECT_GT(first_in_round['A'], 0);
     EXPECT_GT(first_in_round['B'], 0);
 
@@ -83,13 +102,25 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
     EXPECT_THROW(
         {
             try {
-                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, scripted_clock);
+                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, scripted_clock,
+                                         scripted_meter);
             } catch (const std::runtime_error& e) {
                 EXPECT_STREQ(e.what(), "wrong result: B did not sort random/1000");
                 throw;
             }
         },
         std::runtime_error);
+}
+
+// Log ratios of +-0.1 over four rounds: standard error 0.1/sqrt(3), and
+// Student's t of 3 degrees of freedom at 97.5% is 3.18245.
+TEST(Rounds, IntervalOfPairedRatios)
+{
+    const double up = std::exp(0.1), down = std::exp(-0.1);
+    EXPECT_NEAR(paired_half_width({2, 2, 2, 2}, {2 * up, 2 * down, 2 * up, 2 * down}),
+                std::expm1(3.182446 * 0.1 / std::sqrt(3.0)), 1e-5);
+    EXPECT_EQ(paired_half_width({1, 2, 3}, {2, 4, 6}), 0.0);
+    EXPECT_TRUE(std::isinf(paired_half_width({1}, {1})));
 }
 
 }  // namespace
