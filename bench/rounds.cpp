@@ -1,6 +1,6 @@
 #include "rounds.hpp"
 
-#include <boost/math/distributions/students_t.hpp>
+#include <boost/math/distributions/binomial.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -53,18 +53,23 @@ double widest_half_width(const rounds_case& c)
 double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
 {
     const std::size_t n = std::min(a.size(), b.size());
-    if (n < 2) return std::numeric_limits<double>::infinity();
-    std::vector<double> logs;
+    std::vector<double> ratios;
     for (std::size_t i = 0; i < n; ++i) {
         if (!(a[i] > 0) || !(b[i] > 0)) return std::numeric_limits<double>::infinity();
-        logs.push_back(std::log(b[i] / a[i]));
+        ratios.push_back(b[i] / a[i]);
     }
-    const double mean = std::accumulate(logs.begin(), logs.end(), 0.0) / static_cast<double>(n);
-    double squares = 0;
-    for (const double v : logs) squares += (v - mean) * (v - mean);
-    const double standard_error = std::sqrt(squares / static_cast<double>(n - 1) / static_cast<double>(n));
-    const boost::math::students_t t(static_cast<double>(n - 1));
-    return std::expm1(boost::math::quantile(boost::math::complement(t, 0.025)) * standard_error);
+    // The interval runs from the j-th smallest ratio to the j-th largest,
+    // where fewer than j of n ratios fall below the median with probability
+    // 2.5% at most: the binomial of n trials of one half.
+    std::size_t j = 0;
+    if (n > 0) {
+        const boost::math::binomial_distribution<double> below(static_cast<double>(n), 0.5);
+        while (j < n && boost::math::cdf(below, static_cast<double>(j)) <= 0.025) ++j;
+    }
+    if (j == 0) return std::numeric_limits<double>::infinity();
+    std::sort(ratios.begin(), ratios.end());
+    const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
+    return std::max(ratios[n - j] / median - 1, 1 - ratios[j - 1] / median);
 }
 
 template <class T>
@@ -84,19 +89,18 @@ rounds_case run_rounds(suite_run& run, const std::vector<const contender*>& grou
     const cost_meter& cpu_meter = out.cpu_figure ? meter : process_costs;
     prepared<T>& in = run.inputs<T>(p.p, n);
     out.arrays = in.copies;
-    out.batches = 1;
-    // A warm-up call each, and one timed batch each to size the rounds: the
-    // slowest member's batch decides how many batches make a share.
-    double slowest = 0;
+    // A warm-up call each, and one timed batch each to size its share of a
+    // round: as many batches as last round_seconds, so that a fast member's
+    // share is not a few microseconds that one interrupt doubles.
     for (const contender* c : group) {
         std::copy_n(in.input.begin(), n, in.work.begin());
         if (c->parallel()) c->use_threads(options.threads);
         c->of<T>().sort(in.work.data(), n);
         const round_figures f = timed_share(in, *c, 1, cold, options, clock, cpu_meter, out.name);
-        slowest = std::max(slowest, f.wall_ns * 1e-9 * static_cast<double>(in.copies));
-    }
-    if (slowest > 0) {
-        out.batches = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / slowest)));
+        const double seconds = f.wall_ns * 1e-9 * static_cast<double>(in.copies);
+        out.batches.push_back(
+            seconds > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / seconds)))
+                        : 1);
     }
     out.rounds.assign(group.size(), {});
     std::vector<std::size_t> order(group.size());
@@ -108,7 +112,7 @@ rounds_case run_rounds(suite_run& run, const std::vector<const contender*>& grou
         std::shuffle(order.begin(), order.end(), rng);
         for (const std::size_t m : order) {
             out.rounds[m].push_back(
-                timed_share(in, *group[m], out.batches, cold, options, clock, cpu_meter, out.name));
+                timed_share(in, *group[m], out.batches[m], cold, options, clock, cpu_meter, out.name));
         }
         if (r < options.min_rounds) continue;
         out.widest = widest_half_width(out);
@@ -202,12 +206,14 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const rounds_case& c = cases[i];
+        std::string batches;
+        for (const std::size_t b : c.batches) batches += (batches.empty() ? "" : ", ") + std::to_string(b);
         std::fprintf(out,
                      "    {\"case\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
-                     "\"cold\": %s, \"members\": [%s], \"figure\": \"%s\", \"batches_per_round\": %zu, "
+                     "\"cold\": %s, \"members\": [%s], \"figure\": \"%s\", \"batches_per_round\": [%s], "
                      "\"arrays_per_batch\": %zu, \"stopped\": \"%s\", \"widest\": %s",
                      c.name.c_str(), c.type.c_str(), c.pattern.c_str(), c.n, c.cold ? "true" : "false",
-                     names(c.members).c_str(), c.cpu_figure ? "cpu" : "wall", c.batches, c.arrays,
+                     names(c.members).c_str(), c.cpu_figure ? "cpu" : "wall", batches.c_str(), c.arrays,
                      c.stopped.c_str(), std::isfinite(c.widest) ? std::to_string(c.widest).c_str() : "null");
         series(c, "ns_per_call", [&](const round_figures& f) { return c.figure(f); });
         series(c, "wall_ns", [](const round_figures& f) { return f.wall_ns; });

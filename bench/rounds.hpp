@@ -16,9 +16,9 @@
 #include "bench/run.hpp"
 
 struct rounds_options {
-    unsigned min_rounds = 10;      // rounds per case before the interval is looked at
+    unsigned min_rounds = 20;      // rounds per case before the interval is looked at
     unsigned rounds = 200;         // per case, at most
-    double width = 0.01;           // stop once every ratio's 95% interval is within +-width of it
+    double width = 0.02;           // stop once every ratio's 95% interval is within +-width of it
     double budget_seconds = 20;    // or once a case has run this long
     double round_seconds = 0.002;  // each member's share of a round, at least (whole batches)
     std::uint32_t seed = 1;        // of the order within each round
@@ -47,7 +47,7 @@ struct rounds_case {
     // slices that other processes took; wall time where a member runs on
     // several threads.
     bool cpu_figure = true;
-    std::size_t batches = 0;  // batches per member and round
+    std::vector<std::size_t> batches;  // per member: its batches in each round
     std::size_t arrays = 0;   // arrays per batch
     std::vector<std::vector<round_figures>> rounds;  // [member][round]
     std::string stopped;                             // "interval", "budget" or "rounds"
@@ -57,8 +57,9 @@ struct rounds_case {
 };
 
 // The half-width, relative to the ratio, of the 95% confidence interval of
-// the geometric mean of paired ratios b[i]/a[i] (Student's t on their logs);
-// infinite below two pairs.
+// the median of paired ratios b[i]/a[i], from their order: distribution
+// free, so that the few rounds a burst of load hit on one side move it no
+// more than any other round. Infinite below six pairs, too few for one.
 double paired_half_width(const std::vector<double>& a, const std::vector<double>& b);
 
 // Runs the rounds of one case: each member's untimed warm-up call first,

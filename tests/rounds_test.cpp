@@ -90,7 +90,8 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
     // Both were handed the same arrays, call for call.
     EXPECT_EQ(world.firsts['A'], world.firsts['B']);
     // After the warm-up and sizing calls, each round's first member varies.
-    const std::size_t per_share = c.batches * c.arrays;
+    ASSERT_EQ(c.batches, (std::vector<std::size_t>{1, 1}));
+    const std::size_t per_share = c.arrays;
     const std::size_t start = world.calls.size() - 2 * per_share * 12;
     std::map<char, int> first_in_round;
     for (unsigned r = 0; r < 12; ++r) ++first_in_round[world.calls[start + 2 * per_share * r]];
@@ -112,15 +113,19 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
         std::runtime_error);
 }
 
-// Log ratios of +-0.1 over four rounds: standard error 0.1/sqrt(3), and
-// Student's t of 3 degrees of freedom at 97.5% is 3.18245.
+// Twenty rounds of ratios 1.00, 1.01, ..., 1.19: the 95% interval of their
+// median (1.095) runs from the 6th smallest to the 6th largest, 1.05 to
+// 1.14. One round that a burst doubled on one side moves each end by one
+// place only.
 TEST(Rounds, IntervalOfPairedRatios)
 {
-    const double up = std::exp(0.1), down = std::exp(-0.1);
-    EXPECT_NEAR(paired_half_width({2, 2, 2, 2}, {2 * up, 2 * down, 2 * up, 2 * down}),
-                std::expm1(3.182446 * 0.1 / std::sqrt(3.0)), 1e-5);
-    EXPECT_EQ(paired_half_width({1, 2, 3}, {2, 4, 6}), 0.0);
-    EXPECT_TRUE(std::isinf(paired_half_width({1}, {1})));
+    std::vector<double> a(20, 2.0), b;
+    for (int i = 0; i < 20; ++i) b.push_back(2.0 * (1 + i / 100.0));
+    EXPECT_NEAR(paired_half_width(a, b), 1.14 / 1.095 - 1, 1e-12);
+    b[3] *= 2;
+    EXPECT_NEAR(paired_half_width(a, b), 1.15 / 1.105 - 1, 1e-12);
+    EXPECT_EQ(paired_half_width(std::vector<double>(6, 1), std::vector<double>(6, 3)), 0.0);
+    EXPECT_TRUE(std::isinf(paired_half_width(std::vector<double>(5, 1), std::vector<double>(5, 3))));
 }
 
 }  // namespace
