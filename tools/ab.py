@@ -19,27 +19,14 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ArgumentParser, ToolError, build_dir, executable, median, paired, read_document, run_tool
+from benchdata import ArgumentParser, ToolError, build_dir, executable, load_rounds, median, paired, run_tool
 
 
-def load_rounds(source):
-    """A sortbench-rounds JSON file: (group, rounds, [case records])."""
-    name, doc = read_document(source)
-    try:
-        group, cases = doc["group"], doc["cases"]
-        for c in cases:
-            if len(c["ns_per_call"]) != len(group) or not all(isinstance(v, (int, float)) and v > 0
-                                                              for m in c["ns_per_call"] for v in m):
-                raise ValueError
-            if not isinstance(c["case"], str):
-                raise ValueError
-    except (KeyError, TypeError, ValueError):
-        raise ToolError(f"{name}: not sortbench-rounds JSON (a group and cases of times per round)") from None
+def load_pair(source):
+    group, cases = load_rounds(source)
     if len(group) != 2:
-        raise ToolError(f"{name}: a group of {len(group)}; A/B compares two")
-    if not cases:
-        raise ToolError(f"{name}: no cases")
-    return group, doc.get("rounds"), cases
+        raise ToolError(f"{source}: a group of {len(group)}; A/B compares two")
+    return group, cases
 
 
 def table(group, cases):
@@ -49,9 +36,9 @@ def table(group, cases):
              f"| case | A ns/call | B ns/call | B/A | 95% CI | p | rounds | verdict |",
              "|---|---:|---:|---:|---|---:|---:|---|"]
     for c in cases:
-        ta, tb = c["ns_per_call"]
+        ta, tb = c.ns
         r = paired(ta, tb)
-        lines.append(f"| {c['case']} | {median(ta):,.0f} | {median(tb):,.0f} | "
+        lines.append(f"| {c.name} | {median(ta):,.0f} | {median(tb):,.0f} | "
                      f"{r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {r.p:.3g} | {r.pairs} | {r.verdict()} |")
     return lines
 
@@ -73,7 +60,7 @@ def main():
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     args = ap.parse_args()
     if args.load:
-        group, _, cases = load_rounds(args.load)
+        group, cases = load_pair(args.load)
     else:
         if not args.a or not args.b:
             raise ToolError("name the two contenders: tools/ab.py A B")
@@ -90,7 +77,7 @@ def main():
             if run.returncode != 0:
                 raise ToolError(run.stderr.strip().splitlines()[-1] if run.stderr.strip() else
                                 f"{binary} exited with status {run.returncode}")
-            group, _, cases = load_rounds(out)
+            group, cases = load_pair(out)
     print("\n".join(table(group, cases)))
 
 

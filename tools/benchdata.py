@@ -204,13 +204,36 @@ def parse_name(run_name):
                 bool(m["cold"]))
 
 
+# What the suite counts beside each figure, per call unless named otherwise.
+# A counter that could not be counted (system calls without the tracepoint,
+# allocations under a sanitizer) is absent, and shown as n/a.
+COUNTERS = ("cpu_ns", "off_cpu", "switches_per_call", "copy_ns", "read_ns", "copies", "bytes_per_second",
+            "faults_per_call", "syscalls_per_call", "allocs_per_call", "alloc_bytes_per_call")
+
+
 @dataclass
 class Figure:
     """One benchmark of one run: its repetitions and Google Benchmark's
-    aggregates of them, in nanoseconds per call."""
+    aggregates of them, in nanoseconds per call, and its counters."""
     samples: list = field(default_factory=list)
     aggregates: dict = field(default_factory=dict)
     error: str = ""  # a skipped (capped) or failed benchmark says why
+    counter_samples: list = field(default_factory=list)
+    counter_median: dict = field(default_factory=dict)
+
+    @property
+    def counters(self):
+        """{counter: value}: Google Benchmark's median aggregate where the run
+        has one, else the median over the repetitions."""
+        if self.counter_median:
+            return self.counter_median
+        keys = {k for c in self.counter_samples for k in c}
+        return {k: median([c[k] for c in self.counter_samples if k in c]) for k in keys}
+
+    @property
+    def spread(self):
+        """(fastest, slowest) repetition; None with fewer than two."""
+        return (min(self.samples), max(self.samples)) if len(self.samples) > 1 else None
 
     @property
     def value(self):
@@ -287,10 +310,14 @@ class SuiteRun:
                 value = float(b["real_time"]) * NS_PER_UNIT[b.get("time_unit", "ns")]
         except (KeyError, TypeError, ValueError):
             raise ToolError(f"{where}: no time in a known unit") from None
+        counters = {k: float(b[k]) for k in COUNTERS if isinstance(b.get(k), (int, float)) and math.isfinite(b[k])}
         if aggregate:
             f.aggregates[b["aggregate_name"]] = value
+            if b["aggregate_name"] == "median":
+                f.counter_median = counters
         else:
             f.samples.append(value)
+            f.counter_samples.append(counters)
 
     def listed(self, key, seen):
         """Names in the order the run's context lists them under `key`, then
@@ -339,6 +366,111 @@ def ratios_to(values, base="std_sort", min_size=1000):
         if b and n >= min_size:
             per.setdefault((c, p), []).append(v / b)
     return {k: gmean(v) for k, v in per.items()}
+
+
+def ratio_intervals(run, type_name="int32", state="warm", base="std_sort", min_size=1000):
+    """{(contender, pattern): (low, high)}: the geometric mean over the same
+    sizes as ratios_to of the widest ratio the repetitions allow (fastest
+    over slowest, slowest over fastest). Repetitions of separate benchmarks
+    do not pair, so this is a range, not a confidence interval; a cell
+    without two repetitions on both sides has none."""
+    figures = {(n.contender, n.pattern, n.size): f for n, f in run.figures.items()
+               if n.type == type_name and n.state == state and not n.threads and f.value is not None}
+    per = {}
+    for (c, p, n), f in figures.items():
+        b = figures.get((base, p, n))
+        if b is None or n < min_size:
+            continue
+        if f.spread is None or b.spread is None:
+            per.setdefault((c, p), []).append(None)
+            continue
+        per.setdefault((c, p), []).append((f.spread[0] / b.spread[1], f.spread[1] / b.spread[0]))
+    return {k: (gmean(v[0] for v in vs), gmean(v[1] for v in vs)) for k, vs in per.items()
+            if vs and None not in vs}
+
+
+def tie(interval, other=None):
+    """True when an interval (low, high) of a ratio crosses 1, or overlaps
+    the interval of the runner-up it is ranked against."""
+    if interval is None:
+        return False
+    low, high = interval
+    if other is None:
+        return low <= 1 <= high
+    return not (high < other[0] or other[1] < low)
+
+
+# --- paired rounds (sortbench-rounds) -------------------------------------
+
+@dataclass
+class RoundsCase:
+    """One case of a rounds file: its members, the figure the ratios are
+    taken of, and each member's figures per round (nanoseconds per call)."""
+    name: str
+    members: list
+    figure: str            # "cpu" or "wall"
+    ns: list               # [member][round], the figure
+    wall: list
+    copy: list             # the floor of each member's batches
+    read: list
+    stopped: str = ""
+
+
+def load_rounds(source):
+    """A sortbench-rounds JSON file: (group, [RoundsCase])."""
+    name, doc = read_document(source)
+    cases = []
+    try:
+        group = [str(g) for g in doc["group"]]
+        for c in doc["cases"]:
+            members = [str(m) for m in c.get("members", group)]
+            ns = c["ns_per_call"]
+            series = [ns] + [c.get(k, ns) for k in ("wall_ns", "copy_ns", "read_ns")]
+            for s in series:
+                if len(s) != len(members) or any(len(m) != len(ns[0]) for m in s):
+                    raise ValueError
+            if not all(isinstance(v, (int, float)) and v > 0 for m in ns for v in m) or not isinstance(c["case"], str):
+                raise ValueError
+            cases.append(RoundsCase(c["case"], members, c.get("figure", "wall"), *series, c.get("stopped", "")))
+    except (KeyError, TypeError, ValueError):
+        raise ToolError(f"{name}: not sortbench-rounds JSON (a group and cases of times per round)") from None
+    if not cases:
+        raise ToolError(f"{name}: no cases")
+    return group, cases
+
+
+@dataclass
+class MedianRatio:
+    """B against A from paired rounds: the median of the round-by-round
+    ratios and its distribution-free interval (order statistics)."""
+    ratio: float
+    low: float
+    high: float
+    pairs: int
+
+    @property
+    def interval(self):
+        return (self.low, self.high)
+
+    @property
+    def half_width(self):
+        return max(self.high / self.ratio - 1, 1 - self.low / self.ratio)
+
+
+def median_ratio(a, b, level=1 - ALPHA):
+    """The median of b[i]/a[i] with the interval from the j-th smallest to
+    the j-th largest ratio, j the count of k whose binomial(n, 1/2) cdf is at
+    most (1 - level)/2; an infinite interval below six pairs."""
+    a, b = list(a), list(b)
+    if len(a) != len(b) or not a:
+        raise ToolError("paired samples need as many of A as of B")
+    ratios = sorted(y / x for x, y in zip(a, b))
+    n = len(ratios)
+    j = sum(1 for k in range(n) if stats.binom.cdf(k, n, 0.5) <= (1 - level) / 2)
+    mid = median(ratios)
+    if j == 0:
+        return MedianRatio(mid, 0.0, math.inf, n)
+    return MedianRatio(mid, ratios[j - 1], ratios[n - j], n)
 
 
 def load_counts(source):

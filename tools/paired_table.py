@@ -1,0 +1,51 @@
+#!/usr/bin/python3
+"""Prints, from sortbench-rounds JSON, each case's members against the
+reference (the group's first) in paired rounds: the median of the
+round-by-round ratios with its 95% interval, "tie" where that interval
+crosses 1, the member's time in copies of the array (its wall time over the
+copy floor timed in the same batches), and the rank, where "= above" marks a
+member whose interval overlaps the one ranked just before it.
+
+Usage: tools/paired_table.py ROUNDS.json
+"""
+
+from benchdata import ArgumentParser, load_rounds, median, median_ratio, run_tool, tie
+
+
+def rows(case):
+    """[(member, MedianRatio or None for the reference, copies)] fastest first."""
+    out = []
+    for m, member in enumerate(case.members):
+        r = median_ratio(case.ns[0], case.ns[m]) if m else None
+        copies = median(w / c for w, c in zip(case.wall[m], case.copy[m]) if c > 0) if any(case.copy[m]) else None
+        out.append((member, r, copies))
+    return sorted(out, key=lambda row: row[1].ratio if row[1] else 1.0)
+
+
+def table(group, cases):
+    lines = [f"Paired rounds against {group[0]}: median of the rounds' ratios of "
+             f"{cases[0].figure} time, 95% interval; copies = wall time over the copy floor",
+             "| case | rank | member | ratio | 95% interval | copies | rounds |",
+             "|---|---:|---|---:|---|---:|---:|"]
+    for case in cases:
+        previous = None
+        for rank, (member, r, copies) in enumerate(rows(case), 1):
+            interval = r.interval if r else (1.0, 1.0)
+            mark = " = above" if previous is not None and tie(interval, previous) else ""
+            previous = interval
+            ratio = "1" if r is None else f"{r.ratio:.3f}" + (" tie" if tie(r.interval) else "")
+            span = "reference" if r is None else f"{r.low:.3f}..{r.high:.3f}"
+            lines.append(f"| {case.name} | {rank}{mark} | {member} | {ratio} | {span} | "
+                         f"{'n/a' if copies is None else f'{copies:,.1f}'} | {len(case.ns[0])} |")
+    return lines
+
+
+def main():
+    ap = ArgumentParser(__doc__)
+    ap.add_argument("rounds")
+    args = ap.parse_args()
+    print("\n".join(table(*load_rounds(args.rounds))))
+
+
+if __name__ == "__main__":
+    run_tool(main)
