@@ -15,7 +15,8 @@ from benchdata import build_dir, executable  # noqa: E402
 BUILD = build_dir()
 SUITE = executable(BUILD, "sortbench-patterns")
 COUNTS = executable(BUILD, "sortbench-counts")
-EXAMPLE, BROKEN, EMPTY = (os.environ[k] for k in ("EXAMPLE_CONTENDER", "BROKEN_CONTENDER", "EMPTY_CONTENDER"))
+EXAMPLE, BROKEN, EMPTY, COSTLY = (os.environ[k] for k in ("EXAMPLE_CONTENDER", "BROKEN_CONTENDER", "EMPTY_CONTENDER",
+                                                          "COSTLY_CONTENDER"))
 
 
 def run(binary, *args):
@@ -59,13 +60,38 @@ class Running(unittest.TestCase):
     def test_ab_of_one_build_against_itself(self):
         r = subprocess.run([str(Path(__file__).resolve().parent.parent / "tools" / "ab.py"), "a", "b",
                             f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^random/1000$",
-                            "--rounds=5"], capture_output=True, text=True, timeout=120,
+                            "--rounds=6"], capture_output=True, text=True, timeout=120,
                            env={**os.environ, "SORTBENCH_BUILD": str(BUILD)})
         self.assertEqual(r.returncode, 0, r.stderr)
         row = [line for line in r.stdout.splitlines() if line.startswith("| random/1000 |")]
         self.assertEqual(len(row), 1, r.stdout)
-        self.assertEqual(row[0].split("|")[7].strip(), "5")  # rounds
+        self.assertEqual(row[0].split("|")[7].strip(), "6")  # rounds
 
+
+    def test_hidden_costs_are_counted_per_call(self):
+        """1,000 bytes in one allocation and one system call per call, next
+        to the built-in sorts' none; a count this machine cannot take is
+        absent and named in the context, never 0."""
+        with tempfile.TemporaryDirectory() as tmp:
+            out = Path(tmp) / "run.json"
+            r = run(SUITE, f"--contender={COSTLY}", "--benchmark_filter=^(costly|pdqsort)/random/(100|1024)/manual_time$",
+                    "--benchmark_min_time=0.01", "--benchmark_repetitions=1", f"--benchmark_out={out}")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            doc = json.loads(out.read_text())
+        runs = {b["run_name"].split("/manual_time")[0]: b for b in doc["benchmarks"]}
+        self.assertEqual(len(runs), 4, list(runs))
+        for name, b in runs.items():
+            mine = name.startswith("costly")
+            for key, counted, value in (("syscalls_per_call", "syscalls", 1.0),
+                                        ("allocs_per_call", "allocations", 1.0),
+                                        ("alloc_bytes_per_call", "allocations", 1000.0)):
+                with self.subTest(name=name, counter=key):
+                    if doc["context"][counted].startswith("n/a"):
+                        self.assertNotIn(key, b)
+                    else:
+                        self.assertEqual(b[key], value if mine else 0.0)
+            self.assertGreaterEqual(b["off_cpu"], 0.0)
+            self.assertGreater(b["copies"], 0.0)
 
     def test_example_runs_on_every_type_it_exports(self):
         with tempfile.TemporaryDirectory() as tmp:

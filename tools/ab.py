@@ -49,7 +49,8 @@ def main():
     ap.add_argument("b", nargs="?")
     ap.add_argument("--contender", action="append", default=[], metavar="[NAME=]PATH")
     ap.add_argument("--filter", help="cases pattern/size[/type][/cold] to run (default: the default run's)")
-    ap.add_argument("--rounds", type=int, default=30)
+    ap.add_argument("--rounds", type=int, help="exactly this many rounds (default: until the interval is "
+                                                "within +-2%% or the case has run 20 s)")
     ap.add_argument("--full_grid", action="store_true")
     ap.add_argument("--input", help="your data as one more pattern (with --input_type and so on, as the suite)")
     ap.add_argument("--input_type")
@@ -67,7 +68,9 @@ def main():
         binary = executable(build_dir(args.build), "sortbench-rounds")
         with tempfile.TemporaryDirectory() as tmp:
             out = args.save or Path(tmp) / "rounds.json"
-            command = [str(binary), f"--group={args.a},{args.b}", f"--rounds={args.rounds}", f"--out={out}"]
+            command = [str(binary), f"--group={args.a},{args.b}", f"--out={out}"]
+            if args.rounds:
+                command += [f"--min_rounds={args.rounds}", f"--rounds={args.rounds}"]
             command += [f"--contender={c}" for c in args.contender]
             command += [f"--filter={args.filter}"] if args.filter else []
             command += ["--full_grid"] if args.full_grid else []

@@ -345,11 +345,18 @@ class SuiteRun:
         except (KeyError, TypeError, ValueError):
             return None
 
-    def values(self, type_name="int32", state="warm"):
+    def values(self, type_name="int32", state="warm", figure="wall"):
         """{(contender, pattern, size): the figure} of the sequential sorts
-        of one type and cache state; skipped cases are left out."""
-        return {(n.contender, n.pattern, n.size): f.value for n, f in self.figures.items()
-                if n.type == type_name and n.state == state and not n.threads and f.value is not None}
+        of one type and cache state, wall time or (figure="cpu") CPU time;
+        skipped cases are left out."""
+        out = {}
+        for n, f in self.figures.items():
+            if n.type != type_name or n.state != state or n.threads or f.value is None:
+                continue
+            value = f.value if figure == "wall" else f.counters.get("cpu_ns")
+            if value:
+                out[(n.contender, n.pattern, n.size)] = value
+        return out
 
     def require(self, values, what):
         if not values:

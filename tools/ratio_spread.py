@@ -10,11 +10,13 @@ Two ways to take the ratios:
                  median of the round-by-round ratios (the default)
   --mode suite   sortbench-patterns: each benchmark's median of repetitions
                  over the reference's, as the ratio tables take them
+  --mode suite-cpu  the same, of the CPU time in the timed windows
 
 Usage: tools/ratio_spread.py --group std_sort,pdqsort,... --cases REGEX
                              [--mode rounds|suite] [--processes N] [--busy K]
                              [--extra ARGS] [--build DIR]
-The first of --group is the reference; --cases selects pattern/size[/type][/cold].
+The first of --group is the reference; --cases selects pattern/size[/type][/cold]
+(anchored at both ends).
 """
 
 import os
@@ -22,10 +24,11 @@ import re
 import shlex
 import signal
 import subprocess
+import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import (ArgumentParser, SuiteRun, ToolError, build_dir, cv, executable, load_rounds, median,
+from benchdata import (ArgumentParser, Name, SuiteRun, ToolError, build_dir, cv, executable, load_rounds, median,
                        median_ratio, percent, run_tool)
 
 
@@ -41,21 +44,24 @@ def rounds_ratios(build, group, cases, extra):
     return {(c.name, m): median_ratio(c.ns[0], c.ns[i]).ratio for c in loaded for i, m in enumerate(c.members) if i}
 
 
-def suite_ratios(build, group, cases, extra):
+def suite_ratios(build, group, cases, extra, figure="wall"):
     names = "|".join(group)
+    inner = cases.removeprefix("^").removesuffix("$")
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
-        command = [str(executable(build, "sortbench-patterns")), f"--benchmark_filter=^({names})/",
+        command = [str(executable(build, "sortbench-patterns")), f"--benchmark_filter=^({names})/({inner})/manual_time$",
                    f"--benchmark_out={out.name}", *extra]
         run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if run.returncode != 0:
             raise ToolError(f"{' '.join(command)}: {run.stderr.strip()[-300:]}")
-        figures = SuiteRun(out.name).figures
+        suite = SuiteRun(out.name)
     wanted = re.compile(cases)
     by_case = {}
-    for n, f in figures.items():
-        case = str(n).split("/", 1)[1]
-        if wanted.search(case) and f.value:
-            by_case.setdefault(case, {})[n.contender] = f.value
+    for t in suite.types:
+        for state in ("warm", "cold"):
+            for (c, p, n), v in suite.values(t, state, figure).items():
+                case = str(Name(c, p, n, t, 0, state == "cold")).split("/", 1)[1]
+                if wanted.search(case):
+                    by_case.setdefault(case, {})[c] = v
     return {(case, m): v[m] / v[group[0]] for case, v in by_case.items() if group[0] in v
             for m in group[1:] if m in v}
 
@@ -64,7 +70,7 @@ def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("--group", required=True)
     ap.add_argument("--cases", required=True)
-    ap.add_argument("--mode", choices=["rounds", "suite"], default="rounds")
+    ap.add_argument("--mode", choices=["rounds", "suite", "suite-cpu"], default="rounds")
     ap.add_argument("--processes", type=int, default=5)
     ap.add_argument("--busy", type=int, default=0, help="busy loops beside the runs (default 0)")
     ap.add_argument("--extra", default="", help="more arguments for the program")
@@ -74,7 +80,10 @@ def main():
     if len(group) < 2 or args.processes < 2:
         raise ToolError("--group needs two contenders or more, and --processes two or more")
     build = build_dir(args.build)
-    take = rounds_ratios if args.mode == "rounds" else suite_ratios
+    take = {"rounds": rounds_ratios, "suite": suite_ratios,
+            "suite-cpu": lambda *a: suite_ratios(*a, figure="cpu")}[args.mode]
+    # Killed, it still stops its busy loops.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
             for _ in range(args.busy)]
     try:

@@ -8,15 +8,21 @@ With --type, the figures of that element type (int32 by default); with
 --types, one summary row per type and contender: the geometric mean of its
 ratios over the patterns that type ran.
 
+With --figure cpu, the ratios are of the CPU time in the timed windows
+instead of the wall time: on a busy machine they move far less between
+processes (paired rounds, sortbench-rounds, hold better still). A cell whose
+repetitions' range crosses std_sort's is marked ~ (a tie).
+
 Usage: tools/ratio_table.py FULL.json [--state warm|cold] [--min-size N] [--type T | --types]
+                            [--figure wall|cpu]
 """
 
-from benchdata import ArgumentParser, SuiteRun, ToolError, gmean, ratios_to, run_tool
+from benchdata import ArgumentParser, SuiteRun, ToolError, gmean, ratio_intervals, ratios_to, run_tool, tie
 
 
-def ratio_table(run, type_name, state, min_size):
+def ratio_table(run, type_name, state, min_size, figure="wall"):
     """(contenders, patterns, {(contender, pattern): ratio}) of one type."""
-    values = run.require(run.values(type_name, state), f"{state} {type_name}")
+    values = run.require(run.values(type_name, state, figure), f"{state} {type_name}")
     if not any(c == "std_sort" for c, _, _ in values):
         raise ToolError(f"{run.path}: no std_sort results on {type_name}: nothing to relate to")
     contenders = [c for c in run.contenders if any(k[0] == c for k in values)]
@@ -24,14 +30,14 @@ def ratio_table(run, type_name, state, min_size):
     return contenders, patterns, ratios_to(values, "std_sort", min_size)
 
 
-def type_summary(run, state, min_size):
+def type_summary(run, state, min_size, figure="wall"):
     """(contenders, types, {(contender, type): geometric mean over the
     patterns of its ratios}); patterns capped for a contender are left out."""
     summary, order = {}, []
     for t in run.types:
-        if not run.values(t, state):
+        if not run.values(t, state, figure):
             continue
-        contenders, patterns, table = ratio_table(run, t, state, min_size)
+        contenders, patterns, table = ratio_table(run, t, state, min_size, figure)
         order += [c for c in contenders if c not in order]
         for c in contenders:
             mean = gmean(table[(c, p)] for p in patterns if (c, p) in table)
@@ -43,11 +49,11 @@ def type_summary(run, state, min_size):
     return order, types, summary
 
 
-def markdown(rows, columns, cells, empty=""):
+def markdown(rows, columns, cells, empty="", ties=frozenset()):
     lines = ["| contender | " + " | ".join(columns) + " |", "|---|" + "---:|" * len(columns)]
     for r in rows:
-        lines.append(f"| {r} | " + " | ".join(f"{cells[(r, c)]:.2f}" if (r, c) in cells else empty
-                                               for c in columns) + " |")
+        lines.append(f"| {r} | " + " | ".join(("~" if (r, c) in ties else "") + f"{cells[(r, c)]:.2f}"
+                                               if (r, c) in cells else empty for c in columns) + " |")
     return "\n".join(lines)
 
 
@@ -58,14 +64,18 @@ def main():
     ap.add_argument("--min-size", type=int, default=1000)
     ap.add_argument("--type", default="int32")
     ap.add_argument("--types", action="store_true", help="one summary row per type and contender")
+    ap.add_argument("--figure", choices=["wall", "cpu"], default="wall")
     args = ap.parse_args()
     run = SuiteRun(args.json)
     if args.types:
-        print(markdown(*type_summary(run, args.state, args.min_size), empty="-"))
+        print(markdown(*type_summary(run, args.state, args.min_size, args.figure), empty="-"))
         return
     if args.type not in run.types:
         raise ToolError(f"{run.path}: no type {args.type!r}; it has {', '.join(run.types)}")
-    print(markdown(*ratio_table(run, args.type, args.state, args.min_size)))
+    rows, columns, cells = ratio_table(run, args.type, args.state, args.min_size, args.figure)
+    spans = ratio_intervals(run, args.type, args.state) if args.figure == "wall" else {}
+    ties = {k for k, span in spans.items() if k[0] != "std_sort" and tie(span)}
+    print(markdown(rows, columns, cells, ties=ties))
 
 
 if __name__ == "__main__":

@@ -20,8 +20,9 @@ import math
 import re
 from pathlib import Path
 
-from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts, ratios_to,
-                       read_document, run_tool)
+from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts,
+                       load_rounds, ratio_intervals, ratios_to, read_document, run_tool, tie)
+from paired_table import rows as paired_rows
 
 # Enough distinct colours for every contender of a run (plotly's default set
 # has ten, and a run has more).
@@ -86,8 +87,21 @@ def verdict(run):
         runner_up = sorted(overall, key=overall.get)[1:2]
         if runner_up:
             text += f", and the runner-up over all patterns is {runner_up[0]} ({overall[runner_up[0]]:.2f})"
+            spans = ratio_intervals(run, t)
+            ranges = [overall_range(spans, c, patterns) for c in (best, runner_up[0])]
+            if ranges[0] and ranges[1] and tie(ranges[0], ranges[1]):
+                text += (f"; the two are a tie: their repetitions' ranges overlap "
+                         f"({ranges[0][0]:.2f}..{ranges[0][1]:.2f} and {ranges[1][0]:.2f}..{ranges[1][1]:.2f})")
         sentences.append(text + ".")
     return sentences
+
+
+def overall_range(spans, contender, patterns):
+    """The geometric mean over the patterns of a contender's ratio ranges;
+    None where a pattern has none."""
+    if not all((contender, p) in spans for p in patterns):
+        return None
+    return (gmean(spans[(contender, p)][0] for p in patterns), gmean(spans[(contender, p)][1] for p in patterns))
 
 
 # Colours: a diverging scale on log2 of the ratio, blue faster, red slower.
@@ -110,6 +124,7 @@ def ratio_tables(run):
         table = ratios_to(run.values(t))
         if not table:
             continue
+        spans = ratio_intervals(run, t)
         patterns = [p for p in run.patterns if any(k[1] == p for k in table)]
         out.append(f"<h3>{html.escape(t)}</h3><table class='ratios' data-type='{t}'><tr><th>contender</th>"
                    + "".join(f"<th>{html.escape(p)}</th>" for p in patterns) + "</tr>")
@@ -122,6 +137,10 @@ def ratio_tables(run):
                 target = f"#{slug('chart', t, p)}"
                 if r is None:
                     cells.append(f"<td class='empty'><a href='{target}'>capped</a></td>")
+                elif c != "std_sort" and tie(spans.get((c, p))):
+                    lo, hi = spans[(c, p)]
+                    cells.append(f"<td class='tie' title='repetitions range {lo:.2f}..{hi:.2f}: a tie'>"
+                                 f"<a href='{target}'>≈{r:.2f}</a></td>")
                 else:
                     cells.append(f"<td style='background:{ratio_colour(r)}'><a href='{target}'>{r:.2f}</a></td>")
             out.append(f"<tr><th>{html.escape(c)}</th>" + "".join(cells) + "</tr>")
@@ -135,6 +154,9 @@ def pattern_chart(run, t, p, go):
     fig = go.Figure()
     states = []
     for state in ("warm", "cold"):
+        for trace in floor_band(run, t, p, state, go):
+            fig.add_trace(trace)
+            states.append(state)
         for c in run.contenders:
             mine = [(n, f) for n, f in run.figures.items()
                     if n.contender == c and n.pattern == p and n.type == t and n.state == state and not n.threads]
@@ -147,10 +169,11 @@ def pattern_chart(run, t, p, go):
                 mode="lines+markers", visible=(state == "warm"), legendgroup=c,
                 marker={"symbol": ["x" if noisy(run, f) else "circle" for _, f in points], "size": 7},
                 customdata=[[f.value, f.minimum, 100 * (f.cv or 0), f.repetitions,
-                             "NOISY" if noisy(run, f) else ""] for _, f in points],
+                             "NOISY" if noisy(run, f) else "", costs_line(f)] for _, f in points],
                 hovertemplate=(f"<b>{c}</b> %{{x}} elements, {state}<br>median %{{customdata[0]:,.0f}} ns"
                                "<br>min %{customdata[1]:,.0f} ns<br>cv %{customdata[2]:.1f}% "
-                               "over %{customdata[3]} repetitions %{customdata[4]}<extra></extra>")))
+                               "over %{customdata[3]} repetitions %{customdata[4]}"
+                               "<br>%{customdata[5]}<extra></extra>")))
             states.append(state)
     if not states:
         return None
@@ -158,12 +181,120 @@ def pattern_chart(run, t, p, go):
                for s in ("warm", "cold") if s in states]
     threshold = f", cv over {run.noisy_cv:.0%}" if run.noisy_cv is not None else ""
     fig.update_layout(
-        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy{threshold})", "x": 0.5},
+        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy{threshold}; grey band: "
+                       "reading and copying the arrays)", "x": 0.5},
         xaxis={"type": "log", "title": "elements"}, yaxis={"type": "log", "title": "ns per element"},
         updatemenus=[{"type": "buttons", "buttons": buttons, "direction": "right", "showactive": True,
                       "x": 0, "y": 1.02, "xanchor": "left", "yanchor": "bottom"}],
         colorway=COLOURS, height=460, margin={"t": 80})
     return fig
+
+
+def counter_text(counters, key, fmt):
+    return fmt.format(counters[key]) if key in counters else "n/a"
+
+
+def costs_line(f):
+    """What a call cost beside its time, for a hover."""
+    c = f.counters
+    return (f"CPU {counter_text(c, 'cpu_ns', '{:,.0f}')} ns, off CPU {counter_text(c, 'off_cpu', '{:.1%}')}, "
+            f"{counter_text(c, 'copies', '{:,.1f}')} copies<br>syscalls {counter_text(c, 'syscalls_per_call', '{:.2f}')}, "
+            f"allocations {counter_text(c, 'allocs_per_call', '{:.2f}')} "
+            f"({counter_text(c, 'alloc_bytes_per_call', '{:,.0f}')} bytes) per call")
+
+
+def floor_band(run, t, p, state, go):
+    """Two traces, per element: a read-only pass over the arrays and a copy
+    of them, timed in the same batches as the sorts (the fastest of any
+    contender's benchmark at each size); the band between is the floor."""
+    floors = {}
+    for n, f in run.figures.items():
+        c = f.counters
+        if n.pattern == p and n.type == t and n.state == state and not n.threads and "copy_ns" in c:
+            read, copy = floors.get(n.size, (math.inf, math.inf))
+            floors[n.size] = (min(read, c.get("read_ns", math.inf)), min(copy, c["copy_ns"]))
+    sizes = sorted(n for n, (r, c) in floors.items() if math.isfinite(r) and c > 0)
+    if not sizes:
+        return []
+    common = {"mode": "lines", "line": {"color": "#999", "width": 1}, "legendgroup": "floor",
+              "visible": state == "warm"}
+    return [go.Scatter(x=sizes, y=[floors[n][0] / n for n in sizes], name=f"floor: read ({state})",
+                       hovertemplate="read %{y:.3g} ns per element<extra></extra>", **common),
+            go.Scatter(x=sizes, y=[floors[n][1] / n for n in sizes], name=f"floor: copy ({state})", fill="tonexty",
+                       fillcolor="rgba(150,150,150,0.3)",
+                       hovertemplate="copy %{y:.3g} ns per element<extra></extra>", **common)]
+
+
+def costs_table(run):
+    """Per type, on random input at its largest size: what one call cost
+    beside its wall time."""
+    out = []
+    columns = [("CPU ns", "cpu_ns", "{:,.0f}"), ("off CPU", "off_cpu", "{:.1%}"), ("copies", "copies", "{:,.1f}"),
+               ("syscalls", "syscalls_per_call", "{:.2f}"), ("allocations", "allocs_per_call", "{:.2f}"),
+               ("bytes allocated", "alloc_bytes_per_call", "{:,.0f}"), ("page faults", "faults_per_call", "{:.2f}")]
+    for t in run.types:
+        mine = {n: f for n, f in run.figures.items() if n.type == t and n.pattern == "random" and not n.cold
+                and not n.threads and f.value is not None}
+        if not mine:
+            continue
+        largest = max(n.size for n in mine)
+        out.append(f"<h3>{html.escape(t)}, random, {largest:,} elements, warm</h3><table class='costs'>"
+                   "<tr><th>contender</th><th>wall ns</th>" + "".join(f"<th>{h}</th>" for h, _, _ in columns)
+                   + "</tr>")
+        for n, f in sorted(mine.items(), key=lambda item: item[1].value):
+            if n.size != largest:
+                continue
+            out.append(f"<tr><th>{html.escape(n.contender)}</th><td>{f.value:,.0f}</td>"
+                       + "".join(f"<td>{counter_text(f.counters, k, fmt)}</td>" for _, k, fmt in columns) + "</tr>")
+        out.append("</table>")
+    return "\n".join(out)
+
+
+def paired_section(path):
+    """The paired rounds of sortbench-rounds: per case, the members ranked by
+    their median ratio to the reference, ties marked."""
+    group, cases = load_rounds(Path(path))
+    out = [f"<p>Against {html.escape(group[0])}, in rounds that run every member once in a new random order, "
+           f"on {html.escape(cases[0].figure)} time: the median of the round-by-round ratios and its 95% interval. "
+           "A tie is an interval that crosses 1, or overlaps the one ranked above it.</p>",
+           "<table class='paired'><tr><th>case</th><th>rank</th><th>member</th><th>ratio</th><th>95% interval</th>"
+           "<th>copies</th></tr>"]
+    for case in cases:
+        previous = None
+        for rank, (member, r, copies) in enumerate(paired_rows(case), 1):
+            interval = r.interval if r else (1.0, 1.0)
+            above = previous is not None and tie(interval, previous)
+            previous = interval
+            crossing = r is not None and tie(r.interval)
+            cls = " class='tie'" if above or crossing else ""
+            ratio = "1 (reference)" if r is None else ("≈" if crossing else "") + f"{r.ratio:.3f}"
+            out.append(f"<tr{cls}><td>{html.escape(case.name)}</td><td>{rank}{' = above' if above else ''}</td>"
+                       f"<th>{html.escape(member)}</th><td>{ratio}</td>"
+                       f"<td>{'' if r is None else f'{r.low:.3f}..{r.high:.3f}'}</td>"
+                       f"<td>{'n/a' if copies is None else f'{copies:,.1f}'}</td></tr>")
+    out.append("</table>")
+    return "\n".join(out)
+
+
+def cachesim_section(path):
+    """tools/cachesim.py's records: per element, instructions, D1 and LL
+    misses, conditional branches and their simulated mispredictions."""
+    name, records = read_document(Path(path))
+    keys = ("contender", "type", "pattern", "size", "instructions", "d1_misses", "ll_misses", "branches",
+            "mispredicted")
+    if not isinstance(records, list) or not records or \
+            not all(isinstance(r, dict) and all(k in r for k in keys) for r in records):
+        raise ToolError(f"{name}: not tools/cachesim.py JSON (records with {', '.join(keys)})")
+    out = ["<p>Under valgrind's cache and branch simulation, counted in the sort's call only; per element; "
+           "the same on every run.</p><table class='cachesim'><tr><th>case</th><th>contender</th>"
+           "<th>instructions</th><th>D1 misses</th><th>LL misses</th><th>branches</th><th>mispredicted</th></tr>"]
+    for r in records:
+        n = r["size"]
+        out.append(f"<tr><td>{html.escape(r['pattern'])}/{n}/{html.escape(r['type'])}</td>"
+                   f"<th>{html.escape(r['contender'])}</th>"
+                   + "".join(f"<td>{r[k] / n:.2f}</td>" for k in keys[4:]) + "</tr>")
+    out.append("</table>")
+    return "\n".join(out)
 
 
 def thread_chart(run, go):
@@ -301,6 +432,7 @@ td, th { border: 1px solid #ccc; padding: 3px 7px; text-align: right; }
 th { background: #f4f4f4; text-align: left; }
 table.ratios td a { color: #000; text-decoration: none; display: block; }
 td.empty { color: #888; }
+td.tie, tr.tie td { background: #eee; font-style: italic; }
 .verdict { background: #f7f7ee; border-left: 4px solid #aa8; padding: 0.6em 1em; }
 .chart { margin-bottom: 1.5em; }
 """
@@ -311,6 +443,8 @@ def main():
     ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
     ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
+    ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
+    ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
     ap.add_argument("-o", "--output", required=True, type=Path)
     args = ap.parse_args()
     runs = [SuiteRun(p) for p in args.runs]
@@ -326,7 +460,16 @@ def main():
              "<div class='verdict'><b>Which to pick.</b> " + " ".join(html.escape(s) for s in verdict(run)) +
              "</div>",
              "<h2>Time relative to std_sort</h2><p>Geometric mean over sizes of 1,000 elements and more, warm; "
-             "below 1 is faster. Each cell links to its chart.</p>", ratio_tables(run), "<h2>Charts</h2>"]
+             "below 1 is faster; ≈ marks a tie, a cell whose repetitions' range crosses 1. Each cell links to its "
+             "chart.</p>", ratio_tables(run)]
+    if args.rounds:
+        parts += ["<h2>Paired rounds</h2>", paired_section(args.rounds)]
+    parts += ["<h2>What a call costs beside its time</h2><p>Per call: CPU time, the share of the wall time off "
+              "the CPU, the time in copies of the array (the floor timed in the same batches), system calls, "
+              "allocations, page faults; n/a where this machine could not count it.</p>", costs_table(run)]
+    if args.cachesim:
+        parts += ["<h2>Simulated caches and branches</h2>", cachesim_section(args.cachesim)]
+    parts.append("<h2>Charts</h2>")
     charts = []
     for t in run.types:
         for p in run.patterns:

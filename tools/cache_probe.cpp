@@ -1,0 +1,58 @@
+// Sorts one pattern's array once with one contender of the suite, any element
+// type, counting under callgrind only that call: `cache_probe CONTENDER
+// PATTERN SIZE TYPE`. The array is sorted once before, untimed, so that a
+// sort's first-call setup is not counted; tools/cachesim.py runs it with the
+// cache and branch simulation on.
+#include <valgrind/callgrind.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "bench/batch.hpp"
+#include "bench/run.hpp"
+
+int main(int argc, char** argv)
+{
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s CONTENDER PATTERN SIZE TYPE\n", argv[0]);
+        return 2;
+    }
+    suite_run run;
+    const contender* chosen = nullptr;
+    for (const contender& c : run.contenders()) {
+        if (c.id == argv[1] && !c.parallel()) chosen = &c;
+    }
+    const pattern_info* pat = nullptr;
+    for (const pattern_info& p : all_patterns) {
+        if (p.name == argv[2]) pat = &p;
+    }
+    char* end = nullptr;
+    const unsigned long n = std::strtoul(argv[3], &end, 10);
+    if (chosen == nullptr || pat == nullptr || *end != '\0' || n == 0 || n > 100'000'000) {
+        std::fprintf(stderr, "%s: no sequential contender %s, no pattern %s, or a size not from 1 to 10^8\n",
+                     argv[0], argv[1], argv[2]);
+        return 2;
+    }
+    int status = -1;
+    for_each_type([&]<class T>(T) {
+        if (element_traits<T>::name != argv[4]) return;
+        const sort_ref<T> sort = chosen->of<T>().sort;
+        if (!sort) {
+            std::fprintf(stderr, "%s does not sort %s\n", argv[1], argv[4]);
+            status = 2;
+            return;
+        }
+        const auto in = prepare<T>(pat->p, static_cast<std::uint32_t>(n), 1);
+        sort(in->work.data(), in->n);
+        std::copy(in->input.begin(), in->input.end(), in->work.begin());
+        CALLGRIND_TOGGLE_COLLECT;
+        sort(in->work.data(), in->n);
+        CALLGRIND_TOGGLE_COLLECT;
+        status = batch_sorted(*in) ? 0 : 1;
+        if (status != 0) std::fprintf(stderr, "%s did not sort %s/%lu/%s\n", argv[1], argv[2], n, argv[4]);
+    });
+    if (status < 0) std::fprintf(stderr, "%s: no element type %s\n", argv[0], argv[4]);
+    return status < 0 ? 2 : status;
+}
