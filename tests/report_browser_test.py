@@ -1,6 +1,6 @@
 """The report of a short real run, opened from disk in headless Chromium:
-every chart drawn with its contenders, the ratio table whole, and no script
-error in the console."""
+every chart drawn with its contenders and the floor, the ratio table whole,
+and no script error in the console."""
 
 import json
 import os
@@ -68,7 +68,8 @@ class RenderedReport(unittest.TestCase):
             chart = self.chart(f"chart-int32-{p}")
             self.assertIn('class="main-svg"', chart, p)
             legend = set(re.findall(r'class="legendtext"[^>]*data-unformatted="([^"]+)"', chart))
-            self.assertEqual(legend, set(CONTENDERS), p)
+            # The floor of the same batches is drawn as a band under them.
+            self.assertEqual(legend, set(CONTENDERS) | {"floor: read (warm)", "floor: copy (warm)"}, p)
         for extra in ("chart-threads", "chart-counts", "chart-compare-older"):
             self.assertIn('class="main-svg"', self.chart(extra), extra)
 

@@ -10,7 +10,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tools"))
 import benchdata  # noqa: E402
-from benchdata import Name, SuiteRun, cv, differ, gmean, paired, parse_name, ratios_to  # noqa: E402
+from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, paired, parse_name, ratio_intervals,  # noqa: E402
+                       ratios_to, tie)
+from paired_table import rows as paired_rows  # noqa: E402
 from crosscheck import verdict as crosscheck_verdict  # noqa: E402
 from processes import spread  # noqa: E402
 from ratio_table import ratio_table, type_summary  # noqa: E402
@@ -85,6 +87,46 @@ class Statistics(unittest.TestCase):
         faster = paired(a, [x * r for x, r in zip(a, [0.9, 0.92, 0.95, 0.91, 0.93, 0.9, 0.94, 0.92, 0.96, 0.9])])
         self.assertEqual(faster.verdict(), "B faster")
         self.assertLess(faster.high, 1.0)
+
+
+    def test_median_ratio_of_paired_rounds_and_its_interval(self):
+        # Twenty rounds of ratios 1.00 .. 1.19: the median 1.095, and the
+        # interval from the 6th smallest to the 6th largest (the binomial).
+        r = median_ratio([2.0] * 20, [2.0 * (1 + i / 100) for i in range(20)])
+        self.assertAlmostEqual(r.ratio, 1.095)
+        self.assertEqual((round(r.low, 6), round(r.high, 6)), (1.05, 1.14))
+        self.assertAlmostEqual(r.half_width, 1.14 / 1.095 - 1)
+        self.assertEqual(median_ratio([1] * 5, [2] * 5).high, float("inf"))  # too few for an interval
+
+    def test_a_tie_crosses_one_or_the_runner_up(self):
+        self.assertTrue(tie((0.98, 1.01)))
+        self.assertFalse(tie((0.90, 0.97)))
+        self.assertTrue(tie((0.90, 0.97), (0.96, 0.99)))   # overlaps the one ranked above
+        self.assertFalse(tie((0.90, 0.94), (0.96, 0.99)))
+        self.assertFalse(tie(None))
+        # In a rounds file: b is 1.02 in half the rounds, 0.99 in the other
+        # half (a tie with the reference a); c is 0.5 throughout.
+        case = benchdata.RoundsCase("random/1000", ["a", "b", "c"], "cpu", [[10.0] * 20, [10.2, 9.9] * 10, [5.0] * 20],
+                                    [[10.0] * 20] * 3, [[1.0] * 20] * 3, [[0.5] * 20] * 3)
+        ranked = paired_rows(case)
+        self.assertEqual([m for m, _, _ in ranked], ["c", "a", "b"])
+        self.assertTrue(tie(ranked[2][1].interval))
+        self.assertFalse(tie(ranked[0][1].interval))
+        self.assertEqual(ranked[0][2], 10.0)  # copies: wall over the copy floor
+
+    def test_ranges_of_unpaired_repetitions_and_counters_left_out(self):
+        entries = [entry("std_sort/random/1000", ns) for ns in (100, 110)]
+        entries += [entry("a/random/1000", ns) for ns in (50, 60)] + [entry("b/random/1000", ns) for ns in (95, 120)]
+        entries[0]["cpu_ns"] = 90.0
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp)
+        spans = ratio_intervals(run)
+        self.assertEqual(spans[("a", "random")], (50 / 110, 60 / 100))
+        self.assertFalse(tie(spans[("a", "random")]))
+        self.assertTrue(tie(spans[("b", "random")]))
+        counters = run.figures[Name("std_sort", "random", 1000)].counters
+        self.assertEqual(counters["cpu_ns"], 90.0)
+        self.assertNotIn("syscalls_per_call", counters)  # not counted: absent, never 0
 
 
 class Tools(unittest.TestCase):
