@@ -24,6 +24,9 @@ struct count_record {
     // Comparisons per element, and over n log2 n (empty below 2 elements).
     std::optional<double> comparisons_per_element() const;
     std::optional<double> comparisons_per_n_log2_n() const;
+    // Over log2(n!), the fewest comparisons any comparison sort needs in the
+    // worst case (and on average) to tell n distinct elements' n! orders.
+    std::optional<double> comparisons_over_bound() const;
 };
 
 // Counts every sequential contender on every type it takes, pattern and

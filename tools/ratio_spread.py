@@ -2,7 +2,8 @@
 """How far each contender's ratio to a reference moves from one process to
 the next: runs N separate processes of the same benchmarks and prints, for
 every ratio, its value in each process and the cv across them, then the
-median and largest cv. Optionally with K busy loops running beside it, as a
+median and largest cv; in rounds mode also the cv across processes of each
+member's time and of its time in copies of the floor of the same batches. Optionally with K busy loops running beside it, as a
 loaded machine.
 
 Two ways to take the ratios:
@@ -32,6 +33,11 @@ from benchdata import (ArgumentParser, Name, SuiteRun, ToolError, build_dir, cv,
                        median_ratio, percent, run_tool)
 
 
+# Each rounds process's level: {(case, member): (median ns per call, median
+# copies of the floor)}, to set beside the ratios.
+levels = []
+
+
 def rounds_ratios(build, group, cases, extra):
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
@@ -41,6 +47,8 @@ def rounds_ratios(build, group, cases, extra):
         if run.returncode != 0:
             raise ToolError(f"{' '.join(command)}: {run.stderr.strip()[-300:]}")
         _, loaded = load_rounds(out)
+    levels.append({(c.name, m): (median(c.ns[i]), median(w / f for w, f in zip(c.wall[i], c.copy[i])))
+                   for c in loaded for i, m in enumerate(c.members)})
     return {(c.name, m): median_ratio(c.ns[0], c.ns[i]).ratio for c in loaded for i, m in enumerate(c.members) if i}
 
 
@@ -103,6 +111,11 @@ def main():
         spreads.append(cv(values))
         print(f"| {k[0]} | {k[1]} | " + " | ".join(f"{v:.4f}" for v in values) + f" | {percent(spreads[-1])} |")
     print(f"median cv {percent(median(spreads))}, largest {percent(max(spreads))}")
+    if levels:
+        both = [k for k in levels[0] if all(k in p for p in levels)]
+        for i, what in enumerate(("ns per call", "copies of the floor")):
+            spread = [cv([p[k][i] for p in levels]) for k in both]
+            print(f"{what}, every member: median cv {percent(median(spread))}, largest {percent(max(spread))}")
 
 
 if __name__ == "__main__":

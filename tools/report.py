@@ -150,7 +150,8 @@ def ratio_tables(run):
 
 def pattern_chart(run, t, p, go):
     """Nanoseconds per element against size, a line per contender and cache
-    state; buttons show warm or cold."""
+    state with the range of its repetitions, over the floor; buttons show
+    warm or cold."""
     fig = go.Figure()
     states = []
     for state in ("warm", "cold"):
@@ -167,6 +168,12 @@ def pattern_chart(run, t, p, go):
             fig.add_trace(go.Scatter(
                 x=[n for n, _ in points], y=[f.value / n for n, f in points], name=c + (" (capped)" if capped else ""),
                 mode="lines+markers", visible=(state == "warm"), legendgroup=c,
+                # The bar spans the repetitions, fastest to slowest: where two
+                # contenders' bars overlap, the run does not tell them apart.
+                error_y={"type": "data", "symmetric": False,
+                         "array": [(f.spread[1] - f.value) / n if f.spread else 0 for n, f in points],
+                         "arrayminus": [(f.value - f.spread[0]) / n if f.spread else 0 for n, f in points],
+                         "thickness": 1, "width": 2},
                 marker={"symbol": ["x" if noisy(run, f) else "circle" for _, f in points], "size": 7},
                 customdata=[[f.value, f.minimum, 100 * (f.cv or 0), f.repetitions,
                              "NOISY" if noisy(run, f) else "", costs_line(f)] for _, f in points],
