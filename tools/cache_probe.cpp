@@ -9,9 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "bench/batch.hpp"
-#include "bench/run.hpp"
+#include "bench/contenders.hpp"
 
 int main(int argc, char** argv)
 {
@@ -19,10 +20,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s CONTENDER PATTERN SIZE TYPE\n", argv[0]);
         return 2;
     }
-    suite_run run;
+    // The sequential contenders only, and no thread pool: a thread of a pool
+    // that ran while collection is on would add its instructions to the sort's.
+    std::vector<contender> contenders;
+    for (const routine_info& r : routines) contenders.push_back(registry_contender(r));
+    for (contender& c : anchor_contenders()) contenders.push_back(std::move(c));
     const contender* chosen = nullptr;
-    for (const contender& c : run.contenders()) {
-        if (c.id == argv[1] && !c.parallel()) chosen = &c;
+    for (const contender& c : contenders) {
+        if (c.id == argv[1]) chosen = &c;
     }
     const pattern_info* pat = nullptr;
     for (const pattern_info& p : all_patterns) {
