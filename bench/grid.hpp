@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,26 @@
 // takes up to about a quarter of a second here; at 100,000 up to minutes.
 inline constexpr std::uint32_t quadratic_cap = 10000;
 
+// Beyond the cache: 10^7 elements (40 MB of int32, more than this machine's
+// 32 MiB L3) in every run, and 10^8 on request, where memory bandwidth
+// decides. Only on random and ascending int32 and int64, warm, for the
+// sequential sorts: at these sizes a call takes up to seconds.
+inline constexpr std::uint32_t beyond_cache_size = 10'000'000;
+inline constexpr std::uint32_t huge_size = 100'000'000;
+bool in_beyond_cache_run(std::string_view type, pattern p, bool cold);
+
+// What a run with 10^8 elements holds at once, at most: each case's input,
+// its reference and the array it sorts, of int32 and int64 (a run keeps the
+// inputs it has made), and a merge sort's buffer as large as an int64 array.
+inline constexpr std::uint64_t huge_run_bytes = std::uint64_t{huge_size} * (3 * (4 + 8) + 8);
+
+// The bytes /proc/meminfo's text calls MemAvailable, if it has the line.
+std::optional<std::uint64_t> available_memory(std::string_view meminfo);
+
+// Empty when `available` bytes hold a run with 10^8 elements; otherwise the
+// one line that says so.
+std::string huge_run_refusal(std::optional<std::uint64_t> available);
+
 // The largest size the suite runs `c` on pattern `p`.
 std::uint32_t size_cap(const contender& c, const pattern_info& p);
 
@@ -33,10 +54,12 @@ std::string case_name(std::string_view pattern, std::uint32_t n, std::string_vie
 std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
                            std::string_view type, bool cold, unsigned threads = 0);
 
-// Whether the default run includes this case. int32 runs everything; the
-// other types run the patterns and sizes that tell the types apart
-// (random, ascending, descending, few_distinct and zipf at 100, 10,000 and
-// 1,000,000 elements), warm, so that a full run stays near ten minutes.
+// Whether the default run includes this case, of the suite's sizes. int32
+// runs the first fourteen patterns everywhere, the others at 10,000 and
+// 1,000,000 elements, warm; the other types run the patterns and sizes that
+// tell the types apart (random, ascending, descending, few_distinct and zipf
+// at 100, 10,000 and 1,000,000 elements), warm, so that a full run stays
+// near ten minutes.
 bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
 
 // The parallel sorts' part of the default run: int32, random and
@@ -54,6 +77,7 @@ struct grid_options {
     // The user's data: one more pattern, on its type and sizes, warm (and
     // cold with full_grid); the parallel sorts at max_threads alone.
     const user_data* data = nullptr;
+    bool huge = false;  // 10^8 elements too
 };
 
 struct grid_case {
@@ -90,6 +114,11 @@ void for_each_case(const std::vector<contender>& all, const grid_options& option
                     for (const unsigned k : threads) each(p, n, cold, k);
                 }
             }
+        }
+        for (const pattern_info& p : all_patterns) {
+            if (c.parallel() || !in_beyond_cache_run(type, p.p, false)) continue;
+            each(p, beyond_cache_size, false, 0);
+            if (options.huge) each(p, huge_size, false, 0);
         }
         if (!data) continue;
         for (const std::uint32_t n : options.data->sizes()) {

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +33,7 @@ namespace {
 constexpr flag_spec own_flags[] = {
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"full_grid", "", "every element type on every pattern, size and cache state, not only int32's"},
+    {"huge", "", "also 100,000,000 elements (random and ascending int32 and int64), if the memory is there"},
     {"max_threads", "N", "the parallel sorts run at 1, 2, 4, ... up to N threads (default: the hardware's)"},
     {"help", "", "this list, then Google Benchmark's flags"},
 };
@@ -106,6 +109,14 @@ int main(int argc, char** argv)
             data = read_input(input);
         }
         grid.full_grid = own.boolean("full_grid");
+        grid.huge = own.boolean("huge");
+        if (grid.huge) {
+            std::ifstream meminfo("/proc/meminfo");
+            const std::string text((std::istreambuf_iterator<char>(meminfo)), std::istreambuf_iterator<char>());
+            if (const std::string why = huge_run_refusal(available_memory(text)); !why.empty()) {
+                throw flag_error(why);
+            }
+        }
         // --max_threads, or SORTBENCH_MAX_THREADS where it is not given.
         const char* env = std::getenv("SORTBENCH_MAX_THREADS");
         if (const auto limit = own.given("max_threads") ? own.value("max_threads")

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -49,6 +50,47 @@ void fill_middle_pivot_killer(std::span<std::int32_t> out)
         out[origin[mid]] = value(next++);
         std::swap(origin[lo], origin[mid]);
     }
+}
+
+// (i^power + n/2) mod n, as ips4o's TwoDup and EightDup generators make
+// them: few values repeat, in a scattered order. n is below 2^32, so each
+// product of two residues fits in 64 bits.
+void fill_power_dup(std::span<std::int32_t> out, unsigned squarings)
+{
+    const std::uint64_t n = out.size();
+    for (std::uint64_t i = 0; i < n; ++i) {
+        std::uint64_t x = i;
+        for (unsigned k = 0; k < squarings; ++k) x = x * x % n;
+        out[i] = value((x + n / 2) % n);
+    }
+}
+
+// Runs of ceil(sqrt(n)) random values, each sorted one way.
+template <class Order>
+void fill_saws(std::span<std::int32_t> out, std::mt19937& rng, Order order)
+{
+    const std::size_t n = out.size();
+    const auto run = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(n))));
+    for (std::int32_t& v : out) v = static_cast<std::int32_t>(rng() % (n + 1));
+    for (std::size_t start = 0; start < n; start += run) {
+        std::sort(out.begin() + start, out.begin() + std::min(n, start + run), order);
+    }
+}
+
+// Musser's median-of-3 killer for n = 2k (an odd n gets n - 1 on the end):
+// a[i] = i for odd i and k + i - 1 for even i in the first half, a[k + i] =
+// 2i in the second (1-based). A quicksort that takes the median of the
+// first, middle and last elements as its pivot then splits off two elements
+// at a time.
+void fill_median3_killer(std::span<std::int32_t> out)
+{
+    const std::size_t n = out.size();
+    const std::size_t k = n / 2;
+    for (std::size_t i = 1; i <= k; ++i) {
+        out[i - 1] = value(i % 2 == 1 ? i : k + i - 1);
+        out[k + i - 1] = value(2 * i);
+    }
+    if (n % 2 == 1) out[n - 1] = value(n);
 }
 
 }  // namespace
@@ -129,6 +171,51 @@ void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
     }
     case pattern::middle_pivot_killer:
         fill_middle_pivot_killer(out);
+        break;
+    case pattern::p5:
+        for (std::int32_t& v : out) v = rng() % 20 == 0 ? static_cast<std::int32_t>(1 + rng() % (n + 1)) : 0;
+        break;
+    case pattern::exponential: {
+        const double mean = std::max(1.0, static_cast<double>(n) / 16);
+        for (std::int32_t& v : out) v = static_cast<std::int32_t>(-std::log1p(-unit(rng)) * mean);
+        break;
+    }
+    case pattern::sqrt_swaps: {
+        for (std::size_t i = 0; i < n; ++i) out[i] = value(i);
+        const auto swaps = static_cast<std::size_t>(std::sqrt(static_cast<double>(n)));
+        for (std::size_t s = 0; s < swaps && n > 1; ++s) std::swap(out[rng() % n], out[rng() % n]);
+        break;
+    }
+    case pattern::rootdup: {
+        const auto root = std::max<std::size_t>(1, static_cast<std::size_t>(std::sqrt(static_cast<double>(n))));
+        for (std::size_t i = 0; i < n; ++i) out[i] = value(i % root);
+        break;
+    }
+    case pattern::twodup:
+        fill_power_dup(out, 1);
+        break;
+    case pattern::eightdup:
+        fill_power_dup(out, 3);
+        break;
+    case pattern::bit_reversal: {
+        unsigned bits = 0;
+        while ((std::size_t{1} << bits) < n) ++bits;
+        std::size_t k = 0;
+        for (std::size_t i = 0; k < n; ++i) {
+            std::size_t r = 0;
+            for (unsigned b = 0; b < bits; ++b) r |= ((i >> b) & 1) << (bits - 1 - b);
+            if (r < n) out[k++] = value(r);
+        }
+        break;
+    }
+    case pattern::asc_saws:
+        fill_saws(out, rng, std::less<>());
+        break;
+    case pattern::desc_saws:
+        fill_saws(out, rng, std::greater<>());
+        break;
+    case pattern::median3_killer:
+        fill_median3_killer(out);
         break;
     case pattern::from_file:  // the user's values, which user_data fills
         break;

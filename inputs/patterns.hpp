@@ -29,6 +29,17 @@ enum class pattern {
     push_front,           // ascending with the smallest element moved to the end
     zipf,                 // values 1..n drawn with P(k) ~ 1/k, so a few values repeat very often
     middle_pivot_killer,  // distinct values on which a middle-element quicksort peels one element per split
+    p5,                   // 95% one value (0), the rest uniform over 1..n
+    exponential,          // exponentially distributed, mean n/16: small values repeat, few large ones
+    sqrt_swaps,           // 0 .. n-1 ascending after floor(sqrt(n)) swaps of random pairs
+    rootdup,              // i mod floor(sqrt(n)): sqrt(n) values, each about sqrt(n) times
+    twodup,               // (i^2 + n/2) mod n
+    eightdup,             // (i^8 + n/2) mod n
+    bit_reversal,         // 0 .. n-1 in bit-reversed order (of the next power of two, those below n)
+    asc_saws,             // runs of ceil(sqrt(n)) random values, each run ascending
+    desc_saws,            // the same, each run descending
+    median3_killer,       // Musser's sequence: a median-of-3 quicksort's splits peel two elements (a
+                          // middle-element one's too, and its small values sit far right, as turtles)
     from_file,            // a user's data (inputs/user_data.hpp): not among all_patterns, not made here
 };
 
@@ -39,7 +50,7 @@ struct pattern_info {
     unsigned quadratic_for;
 };
 
-inline constexpr std::array<pattern_info, 14> all_patterns{{
+inline constexpr std::array<pattern_info, 24> all_patterns{{
     {pattern::ascending, "ascending", 0},
     {pattern::descending, "descending", 0},
     {pattern::random, "random", 0},
@@ -54,7 +65,21 @@ inline constexpr std::array<pattern_info, 14> all_patterns{{
     {pattern::push_front, "push_front", 0},
     {pattern::zipf, "zipf", quadratic_on_equal_runs},
     {pattern::middle_pivot_killer, "middle_pivot_killer", quadratic_on_middle_pivot_killer | quadratic_on_turtles},
+    {pattern::p5, "p5", quadratic_on_equal_runs},
+    {pattern::exponential, "exponential", 0},
+    {pattern::sqrt_swaps, "sqrt_swaps", 0},
+    {pattern::rootdup, "rootdup", quadratic_on_equal_runs},
+    {pattern::twodup, "twodup", 0},
+    {pattern::eightdup, "eightdup", quadratic_on_equal_runs},
+    {pattern::bit_reversal, "bit_reversal", 0},
+    {pattern::asc_saws, "asc_saws", 0},
+    {pattern::desc_saws, "desc_saws", 0},
+    {pattern::median3_killer, "median3_killer", quadratic_on_middle_pivot_killer | quadratic_on_turtles},
 }};
+
+// The patterns the suite had first; the others come from other benchmarks'
+// generators (sort-research-rs, ips4o, Musser's introsort paper).
+inline constexpr std::size_t classic_patterns = 14;
 
 std::string_view pattern_name(pattern p);
 

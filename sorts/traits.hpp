@@ -7,7 +7,8 @@ enum routine_trait : unsigned {
     // Runs of equal values split at n - 1, one element per partition.
     quadratic_on_equal_runs = 1u << 0,
     // The companion suite's "killer" input, built so that a middle-element
-    // pivot is always the smallest value left.
+    // pivot is always the smallest value left; Musser's median-of-3 killer
+    // defeats a middle-element pivot as well.
     quadratic_on_middle_pivot_killer = 1u << 1,
     // Small values far to the right ("turtles"), which the last passes move
     // one place each: from about 100,000 elements on, as in the killer.

@@ -38,6 +38,11 @@ TEST(Disorder, EachPatternHasItsGoldenMeasures)
         {pattern::distinct_16, 0.4668, 4737, 16},     {pattern::distinct_256, 0.4999, 4977, 256},
         {pattern::random_tail, 0.0841, 514, 9085},    {pattern::push_front, 0.0002, 2, 10000},
         {pattern::zipf, 0.4942, 4907, 2933},          {pattern::middle_pivot_killer, 0.3334, 2501, 10000},
+        {pattern::p5, 0.0471, 457, 455},              {pattern::exponential, 0.4995, 4952, 2077},
+        {pattern::sqrt_swaps, 0.0124, 196, 10000},    {pattern::rootdup, 0.4901, 100, 100},
+        {pattern::twodup, 0.4992, 5000, 1044},        {pattern::eightdup, 0.4888, 5000, 252},
+        {pattern::bit_reversal, 0.4996, 5904, 10000}, {pattern::asc_saws, 0.5006, 100, 6323},
+        {pattern::desc_saws, 0.5105, 9861, 6323},     {pattern::median3_killer, 0.3125, 2501, 10000},
     };
     ASSERT_EQ(std::size(golden), all_patterns.size());
     for (const row& r : golden) {

@@ -14,13 +14,14 @@ namespace {
 
 // Which contender runs capped on which pattern: the quicksorts around the
 // middle element on every pattern with runs of equal values and on the
-// killer, comb sort on the killer (its small values sit far to the right).
+// killers, comb sort on the killers (their small values sit far to the right).
 TEST(Grid, CapsExactlyTheKnownQuadraticCases)
 {
     const std::vector<std::string> equal_runs{"few_distinct", "all_equal", "distinct_2", "distinct_16",
-                                              "distinct_256", "zipf", "middle_pivot_killer"};
+                                              "distinct_256", "zipf", "middle_pivot_killer", "p5", "rootdup",
+                                              "eightdup", "median3_killer"};
     const std::map<std::string, std::vector<std::string>> golden{
-        {"comb_sort", {"middle_pivot_killer"}}, {"ex_quick_sort", equal_runs}, {"my_QSORT", equal_runs}};
+        {"comb_sort", {"middle_pivot_killer", "median3_killer"}}, {"ex_quick_sort", equal_runs}, {"my_QSORT", equal_runs}};
     std::map<std::string, std::vector<std::string>> capped;
     const suite_run run;
     for (const contender& c : run.contenders()) {
@@ -52,12 +53,17 @@ std::set<shape> product(const std::vector<std::string>& patterns, const std::vec
 // grid they are meant to be.
 TEST(Grid, DefaultRunHoldsTheGoldenCases)
 {
-    std::vector<std::string> every_pattern;
-    for (const pattern_info& p : all_patterns) every_pattern.emplace_back(p.name);
+    std::vector<std::string> classic, newer;
+    for (const pattern_info& p : all_patterns) (classic.size() < classic_patterns ? classic : newer).emplace_back(p.name);
     const std::vector<std::uint32_t> every_size(suite_sizes.begin(), suite_sizes.end());
-    const std::set<shape> int32_sequential = product(every_pattern, every_size, {false, true}, {0});
+    const std::set<shape> beyond_cache = product({"random", "ascending"}, {10000000}, {false}, {0});
+    std::set<shape> int32_sequential = product(classic, every_size, {false, true}, {0});
+    int32_sequential.merge(product(newer, {10000, 1000000}, {false}, {0}));
+    int32_sequential.insert(beyond_cache.begin(), beyond_cache.end());
     const std::set<shape> other_sequential = product({"random", "ascending", "descending", "few_distinct", "zipf"},
                                                      {100, 10000, 1000000}, {false}, {0});
+    std::set<shape> int64_sequential = other_sequential;
+    int64_sequential.insert(beyond_cache.begin(), beyond_cache.end());
     const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
 
     const suite_run run;
@@ -74,10 +80,29 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
             } else if (c.parallel()) {
                 EXPECT_EQ(seen[c.id], type == "int32" ? int32_parallel : std::set<shape>{});
             } else {
-                EXPECT_EQ(seen[c.id], type == "int32" ? int32_sequential : other_sequential);
+                EXPECT_EQ(seen[c.id], type == "int32"   ? int32_sequential
+                                      : type == "int64" ? int64_sequential
+                                                        : other_sequential);
             }
         }
     });
+}
+
+// 10^8 elements only where /proc/meminfo says the memory is there: one line
+// otherwise, before anything runs.
+TEST(Grid, HugeRunChecksTheMemoryFirst)
+{
+    const std::string meminfo = "MemTotal:       24683764 kB\nMemFree:        23481680 kB\nMemAvailable:   %s kB\n";
+    const auto with = [&](const char* kib) { return meminfo.substr(0, meminfo.find("%s")) + kib + " kB\n"; };
+    EXPECT_EQ(available_memory(with("23695448")), std::uint64_t{23695448} * 1024);
+    EXPECT_EQ(available_memory("MemTotal: 5 kB\n"), std::nullopt);
+    EXPECT_EQ(available_memory("MemAvailable: 12"), std::nullopt);
+    EXPECT_EQ(huge_run_refusal(available_memory(with("23695448"))), "");
+    EXPECT_EQ(huge_run_refusal(available_memory(with("2000000"))),
+              "--huge needs about 4.4 GB of memory; 2.0 GB is available");
+    EXPECT_EQ(huge_run_refusal(huge_run_bytes), "");
+    EXPECT_NE(huge_run_refusal(huge_run_bytes - 1), "");
+    EXPECT_NE(huge_run_refusal(std::nullopt), "");
 }
 
 TEST(Grid, NamesAndThreadCounts)
