@@ -22,6 +22,11 @@ inline void iter_swap(text* x, text* y)
     std::swap(*x, *y);
 }
 
+inline void iter_swap(url* x, url* y)
+{
+    std::swap(*x, *y);
+}
+
 namespace {
 
 // Boost's default shift subtracts the smallest value from the largest in
@@ -40,6 +45,8 @@ struct unsigned_shift {
         return (static_cast<std::uint64_t>(x) ^ 0x8000000000000000u) >> offset;
     }
     std::uint64_t operator()(const kv16& x, unsigned offset) const { return x.key >> offset; }
+    std::uint64_t operator()(const rec100& x, unsigned offset) const { return key_of(x) >> offset; }
+    std::uint64_t operator()(const rec1k& x, unsigned offset) const { return x.key >> offset; }
     // A double's bits as an unsigned key in the double's order: negatives
     // with every bit flipped, the rest with the sign bit set. Boost's
     // float_sort does the same on signed keys and subtracts them, which
@@ -63,10 +70,10 @@ struct spreadsort {
     static void sort(T* a, std::uint32_t n)
     {
         namespace ss = boost::sort::spreadsort;
-        if constexpr (std::is_same_v<T, text>) {
+        if constexpr (std::is_same_v<T, text> || std::is_same_v<T, url>) {
             ss::string_sort(
-                a, a + n, [](const text& s, std::size_t i) { return static_cast<unsigned char>(s.bytes[i]); },
-                [](const text& s) { return s.length; }, std::less<text>());
+                a, a + n, [](const T& s, std::size_t i) { return static_cast<unsigned char>(s.bytes[i]); },
+                [](const T& s) { return s.length; }, std::less<T>());
         } else {
             ss::integer_sort(a, a + n, unsigned_shift{}, std::less<T>());
         }
@@ -86,10 +93,11 @@ static_assert(sizeof(kv16) == sizeof(hwy::K64V64) && alignof(kv16) == alignof(hw
                   offsetof(kv16, key) == offsetof(hwy::K64V64, key),
               "kv16 must be laid out as hwy::K64V64");
 
-// Vectorised quicksort: keys and 64-bit key/value pairs, not strings.
+// Vectorised quicksort: keys and 64-bit key/value pairs; not strings, URLs
+// or records larger than 16 bytes.
 struct vqsort {
     template <class T>
-    static constexpr bool takes = !std::is_same_v<T, text>;
+    static constexpr bool takes = std::is_arithmetic_v<T> || std::is_same_v<T, kv16>;
 
     template <class T>
     static void sort(T* a, std::uint32_t n)

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,11 +109,7 @@ int main(int argc, char** argv)
         grid.full_grid = own.boolean("full_grid");
         grid.huge = own.boolean("huge");
         if (grid.huge) {
-            std::ifstream meminfo("/proc/meminfo");
-            const std::string text((std::istreambuf_iterator<char>(meminfo)), std::istreambuf_iterator<char>());
-            if (const std::string why = huge_run_refusal(available_memory(text)); !why.empty()) {
-                throw flag_error(why);
-            }
+            if (const std::string why = huge_run_refusal(available_memory()); !why.empty()) throw flag_error(why);
         }
         // --max_threads, or SORTBENCH_MAX_THREADS where it is not given.
         const char* env = std::getenv("SORTBENCH_MAX_THREADS");

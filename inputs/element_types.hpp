@@ -48,11 +48,51 @@ inline bool operator==(const text& x, const text& y)
     return as_view(x) == as_view(y);
 }
 
+// Records that cost to move: 100 bytes and 1 KiB, ordered by an 8-byte key
+// alone, with payloads that a sort must carry along.
+using rec100 = sortbench_rec100;
+using rec1k = sortbench_rec1k;
+
+inline std::uint64_t key_of(const rec100& r)
+{
+    return std::uint64_t{r.key_high} << 32 | r.key_low;
+}
+
+inline bool operator<(const rec100& x, const rec100& y)
+{
+    return key_of(x) < key_of(y);
+}
+
+inline bool operator<(const rec1k& x, const rec1k& y)
+{
+    return x.key < y.key;
+}
+
+// Comparisons that cost: URLs under one long shared prefix, as a crawler's
+// or a log's keys are, so that each comparison reads some 80 equal bytes
+// before the first that differs. Ordered as std::string_view orders them.
+using url = sortbench_url;
+
+inline std::string_view as_view(const url& s)
+{
+    return {s.bytes, s.length};
+}
+
+inline bool operator<(const url& x, const url& y)
+{
+    return as_view(x) < as_view(y);
+}
+
+inline bool operator==(const url& x, const url& y)
+{
+    return as_view(x) == as_view(y);
+}
+
 template <class... Ts>
 struct type_list {};
 
 // int32 first: it is what sortbench sorts, and the suite lists it first.
-using element_types = type_list<std::int32_t, std::int64_t, double, kv16, text>;
+using element_types = type_list<std::int32_t, std::int64_t, double, kv16, text, rec100, rec1k, url>;
 
 template <template <class> class X, class List>
 struct per_type_of;

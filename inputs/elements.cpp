@@ -1,6 +1,8 @@
 #include "elements.hpp"
 
 #include <cmath>
+#include <cstdio>
+#include <iterator>
 #include <deque>
 #include <string>
 #include <unordered_map>
@@ -72,4 +74,41 @@ text element_traits<text>::from(std::int32_t v, std::size_t)
     const text made_text{kept.data(), kept.size()};
     made.emplace(v, made_text);
     return made_text;
+}
+
+rec100 element_traits<rec100>::from(std::int32_t v, std::size_t position)
+{
+    rec100 r{static_cast<std::uint32_t>(biased(v)), scramble(v), {}};
+    const auto p = static_cast<std::uint32_t>(position);
+    for (std::uint32_t i = 0; i < std::size(r.payload); ++i) r.payload[i] = p * 2654435761u + i;
+    r.payload[0] = p;
+    return r;
+}
+
+rec1k element_traits<rec1k>::from(std::int32_t v, std::size_t position)
+{
+    rec1k r{biased(v) << 32 | scramble(v), {}};
+    for (std::uint64_t i = 0; i < std::size(r.payload); ++i) r.payload[i] = position * 0x9E3779B97F4A7C15u + i;
+    r.payload[0] = position;
+    return r;
+}
+
+// The shared prefix, then v's digits with its sign bit flipped, ten of them
+// (zero-padded: the digits alone decide the order, which is v's), then a
+// suffix. Each is made once and kept for the life of the process.
+url element_traits<url>::from(std::int32_t v, std::size_t)
+{
+    static std::unordered_map<std::int32_t, url> made;
+    static std::deque<std::string> storage;
+    if (const auto found = made.find(v); found != made.end()) {
+        return found->second;
+    }
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%010llu", static_cast<unsigned long long>(biased(v)));
+    std::string s = "https://archive.example.org/sensors/eu-west-1/2026/12/07/station-0421/readings/";
+    s.append(digits).append(".json");
+    const std::string& kept = storage.emplace_back(std::move(s));
+    const url made_url{kept.data(), kept.size()};
+    made.emplace(v, made_url);
+    return made_url;
 }

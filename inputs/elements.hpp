@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 #include <string_view>
 #include <tuple>
 
@@ -65,4 +67,38 @@ struct element_traits<text> {
     static bool finer(text x, text y) { return x < y; }
     static bool same(text x, text y) { return x == y; }
     static text from(std::int32_t v, std::size_t position);
+};
+
+// Records: the key as int64's value, the payload's first word the
+// element's position in its array (so a stable sort can be told from an
+// unstable one), the rest derived from it, so that a payload torn from its
+// key or half copied shows.
+template <>
+struct element_traits<rec100> {
+    static constexpr std::string_view name = "rec100";
+    static bool finer(const rec100& x, const rec100& y)
+    {
+        return std::pair(key_of(x), x.payload[0]) < std::pair(key_of(y), y.payload[0]);
+    }
+    static bool same(const rec100& x, const rec100& y) { return std::memcmp(&x, &y, sizeof x) == 0; }
+    static rec100 from(std::int32_t v, std::size_t position);
+};
+
+template <>
+struct element_traits<rec1k> {
+    static constexpr std::string_view name = "rec1k";
+    static bool finer(const rec1k& x, const rec1k& y)
+    {
+        return std::pair(x.key, x.payload[0]) < std::pair(y.key, y.payload[0]);
+    }
+    static bool same(const rec1k& x, const rec1k& y) { return std::memcmp(&x, &y, sizeof x) == 0; }
+    static rec1k from(std::int32_t v, std::size_t position);
+};
+
+template <>
+struct element_traits<url> {
+    static constexpr std::string_view name = "url";
+    static bool finer(url x, url y) { return x < y; }
+    static bool same(url x, url y) { return x == y; }
+    static url from(std::int32_t v, std::size_t position);
 };

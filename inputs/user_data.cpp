@@ -134,7 +134,7 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
                               " MiB of memory available");
         }
         std::vector<T>& values = std::get<std::vector<T>>(data->values_);
-        if constexpr (std::is_same_v<T, text>) {
+        if constexpr (std::is_same_v<T, text> || std::is_same_v<T, url>) {
             data->bytes_ = read_file(path);
             for_each_line(data->bytes_, [&](std::string_view line, std::size_t) {
                 values.push_back({line.data(), line.size()});

@@ -89,8 +89,8 @@ void write_pattern(std::FILE* out, pattern p, std::uint32_t n, std::size_t array
     std::vector<T> a(n);
     for (std::size_t k = 0; k < arrays; ++k) {
         fill_elements(p, std::span(a), static_cast<std::uint32_t>(k + 1));
-        if constexpr (std::is_same_v<T, text>) {
-            for (const text& s : a) {
+        if constexpr (std::is_same_v<T, text> || std::is_same_v<T, url>) {
+            for (const T& s : a) {
                 std::fwrite(s.bytes, 1, s.length, out);
                 std::fputc('\n', out);
             }

@@ -111,7 +111,23 @@ TEST(Elements, EveryTypeKeepsItsPromisesOnEveryPattern)
             ASSERT_GE(t.length, p.p == pattern::random ? 3u : 12u);
             ASSERT_LE(t.length, 28u);
         }
+        // Records: the payload's first word the position, the rest derived
+        // from it; URLs all of one length under one prefix of 79 bytes.
+        const auto small = made<rec100>(p.p, 2000, 3);
+        const auto large = made<rec1k>(p.p, 300, 3);
+        for (std::size_t i = 0; i < small.size(); ++i) {
+            ASSERT_EQ(small[i].payload[0], i);
+            ASSERT_EQ(small[i].payload[22], static_cast<std::uint32_t>(i) * 2654435761u + 22);
+        }
+        for (std::size_t i = 0; i < large.size(); ++i) ASSERT_EQ(large[i].payload[0], i);
+        const auto urls = made<url>(p.p, 2000, 3);
+        for (const url u : urls) {
+            ASSERT_EQ(u.length, urls[0].length);
+            ASSERT_EQ(as_view(u).substr(0, 79), as_view(urls[0]).substr(0, 79));
+        }
     }
+    EXPECT_EQ(sizeof(rec100), 100u);
+    EXPECT_EQ(sizeof(rec1k), 1024u);
 }
 
 // Random input covers each type's range, both extremes of the wider ones.

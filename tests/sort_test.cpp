@@ -156,6 +156,21 @@ struct guard_values<text> {
     static text left() { return {"\xff", 1}; }  // strings compare as unsigned bytes
     static text right() { return {"", 0}; }
 };
+template <>
+struct guard_values<url> {
+    static url left() { return {"\xff", 1}; }
+    static url right() { return {"", 0}; }
+};
+template <>
+struct guard_values<rec100> {
+    static rec100 left() { return {UINT32_MAX, UINT32_MAX, {0xfeedu}}; }
+    static rec100 right() { return {0, 0, {0xbeefu}}; }
+};
+template <>
+struct guard_values<rec1k> {
+    static rec1k left() { return {UINT64_MAX, {0xfeedu}}; }
+    static rec1k right() { return {0, {0xbeefu}}; }
+};
 
 // Sorts `input` with `sort` inside guards and checks the guards, and that
 // the result is ordered and, sorted again by the type's finer order, is the

@@ -40,6 +40,27 @@ struct sortbench_string {
     size_t length;
 };
 
+/* A 100-byte record: an 8-byte key, its high half first, ordered as one
+ * unsigned 64-bit number, then 92 bytes of payload that travel with it. */
+struct sortbench_rec100 {
+    uint32_t key_high;
+    uint32_t key_low;
+    uint32_t payload[23];
+};
+
+/* A 1 KiB record: an unsigned 64-bit key, then 1016 bytes of payload. */
+struct sortbench_rec1k {
+    uint64_t key;
+    uint64_t payload[127];
+};
+
+/* A URL: a string as above, ordered as above; the suite's share a long
+ * prefix, so that each comparison reads dozens of equal bytes first. */
+struct sortbench_url {
+    const char* bytes;
+    size_t length;
+};
+
 /* Optional: the contender's name in benchmark names (letters, digits, '_'
  * and '-'). Without it, the file name without "lib" and its extension. */
 const char* sortbench_name(void);
@@ -49,6 +70,9 @@ void sortbench_sort_int64(int64_t* a, size_t n);
 void sortbench_sort_double(double* a, size_t n); /* no NaN is ever passed */
 void sortbench_sort_kv16(struct sortbench_kv16* a, size_t n);
 void sortbench_sort_string(struct sortbench_string* a, size_t n);
+void sortbench_sort_rec100(struct sortbench_rec100* a, size_t n);
+void sortbench_sort_rec1k(struct sortbench_rec1k* a, size_t n);
+void sortbench_sort_url(struct sortbench_url* a, size_t n);
 
 /* Optional: the same sort, comparing only through `less`, which returns
  * nonzero when *x sorts before *y. sortbench-counts counts its calls. */
@@ -59,6 +83,12 @@ void sortbench_sort_by_kv16(struct sortbench_kv16* a, size_t n,
                             int (*less)(const struct sortbench_kv16* x, const struct sortbench_kv16* y));
 void sortbench_sort_by_string(struct sortbench_string* a, size_t n,
                               int (*less)(const struct sortbench_string* x, const struct sortbench_string* y));
+void sortbench_sort_by_rec100(struct sortbench_rec100* a, size_t n,
+                              int (*less)(const struct sortbench_rec100* x, const struct sortbench_rec100* y));
+void sortbench_sort_by_rec1k(struct sortbench_rec1k* a, size_t n,
+                             int (*less)(const struct sortbench_rec1k* x, const struct sortbench_rec1k* y));
+void sortbench_sort_by_url(struct sortbench_url* a, size_t n,
+                           int (*less)(const struct sortbench_url* x, const struct sortbench_url* y));
 
 #ifdef __cplusplus
 }
