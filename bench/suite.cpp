@@ -111,9 +111,13 @@ void register_suite(suite_run& run, const grid_options& options)
         benchmark::AddCustomContext("input_type", options.data->type());
     }
     benchmark::AddCustomContext("patterns", joined(patterns, [](std::string_view p) { return p; }));
-    std::vector<std::string_view> types;
-    for_each_type([&]<class T>(T) { types.push_back(element_traits<T>::name); });
-    benchmark::AddCustomContext("types", joined(types, [](std::string_view t) { return t; }));
+    std::vector<std::string> types, bytes;
+    for_each_type([&]<class T>(T) {
+        types.emplace_back(element_traits<T>::name);
+        bytes.push_back(types.back() + ":" + std::to_string(sizeof(T)));
+    });
+    benchmark::AddCustomContext("types", joined(types, [](const std::string& t) { return t; }));
+    benchmark::AddCustomContext("type_bytes", joined(bytes, [](const std::string& t) { return t; }));
     const syscall_counter& syscalls = thread_syscalls();
     benchmark::AddCustomContext("syscalls", syscalls.available() ? "counted" : "n/a: " + syscalls.why_not());
     benchmark::AddCustomContext("allocations",

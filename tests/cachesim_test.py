@@ -9,17 +9,23 @@ import tempfile
 import unittest
 from pathlib import Path
 
-TOOL = Path(__file__).resolve().parent.parent / "tools" / "cachesim.py"
+REPO = Path(__file__).resolve().parent.parent
+TOOL = REPO / "tools" / "cachesim.py"
+sys.path.insert(0, str(REPO / "tools"))
+from benchdata import build_dir, executable  # noqa: E402
+
+COUNTS = executable(build_dir(), "sortbench-counts")
 
 
-def simulate(patterns):
+def simulate(patterns, contenders="shell_sort,std_sort", types="int32", size=2000):
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "sim.json"
-        r = subprocess.run([sys.executable, str(TOOL), "--contenders", "shell_sort,std_sort", "--patterns", patterns,
-                            "--sizes", "2000", "--json", str(out)], capture_output=True, text=True, timeout=300)
+        r = subprocess.run([sys.executable, str(TOOL), "--contenders", contenders, "--patterns", patterns,
+                            "--sizes", str(size), "--types", types, "--json", str(out)],
+                           capture_output=True, text=True, timeout=300)
         if r.returncode != 0:
             raise AssertionError(r.stderr)
-        return {(x["contender"], x["pattern"]): x for x in json.loads(out.read_text())}
+        return {(x["contender"], x["pattern"], x["type"]): x for x in json.loads(out.read_text())}
 
 
 class CacheSimulation(unittest.TestCase):
@@ -40,8 +46,23 @@ class CacheSimulation(unittest.TestCase):
                 self.assertGreater(r["branches"], 2000)  # the sort's call is counted, not zero
         # Shell sort's inner loop on ascending input always exits at once: the
         # predictor learns it; on random input it cannot.
-        self.assertLess(first[("shell_sort", "ascending")]["mispredicted"] * 10,
-                        first[("shell_sort", "random")]["mispredicted"])
+        self.assertLess(first[("shell_sort", "ascending", "int32")]["mispredicted"] * 10,
+                        first[("shell_sort", "random", "int32")]["mispredicted"])
+
+    def test_a_url_comparison_costs_ten_int64_comparisons(self):
+        """std::sort makes the same comparisons and moves of both types (the
+        same order): what the URLs add, per comparison, is what their
+        comparison costs beyond an int64's, which is 2 instructions (a
+        compare and a branch or a conditional move)."""
+        counts = subprocess.run([str(COUNTS), "--format=json", "--full_grid",
+                                 "--filter=^std_sort/random/1024/(int64|url)$"],
+                                capture_output=True, text=True, timeout=120)
+        self.assertEqual(counts.returncode, 0, counts.stderr)
+        records = {r["type"]: r for r in json.loads(counts.stdout)}
+        self.assertEqual(records["int64"]["comparisons"], records["url"]["comparisons"])
+        sim = simulate("random", "std_sort", "int64,url", 1024)
+        extra = sim[("std_sort", "random", "url")]["instructions"] - sim[("std_sort", "random", "int64")]["instructions"]
+        self.assertGreater(extra / records["url"]["comparisons"], 10 * 2)
 
 
 if __name__ == "__main__":

@@ -60,12 +60,37 @@ def verdict_on_input(run):
     return [text + "."]
 
 
-def verdict(run):
+def explained(records, contender, t, type_bytes):
+    """What the counts say of a contender on random input of a type, at the
+    largest size counted: comparisons and moves per element, bytes moved."""
+    mine = [r for r in records if r["contender"] == contender and r["type"] == t and r["pattern"] == "random"
+            and r["comparisons_per_element"] is not None]
+    if not mine:
+        return ""
+    r = max(mine, key=lambda r: r["size"])
+    text = f" ({r['comparisons_per_element']:.1f} comparisons"
+    if r["moves"] is not None:
+        moves = r["moves"] / r["size"]
+        text += f" and {moves:.1f} moves per element on random input at {r['size']:,}"
+        if t in type_bytes:
+            text += f", {moves * type_bytes[t]:,.0f} bytes moved per element"
+    else:
+        text += f" per element on random input at {r['size']:,}"
+    return text + ")"
+
+
+def verdict(run, counts=None):
     """Sentences that say which contender to pick, from this run's figures:
     on the user's data first, where the run has it; then per type, the best
     over all patterns it ran (geometric mean of its ratios to std_sort), and
-    the fastest on random input at the largest size."""
+    the fastest on random input at the largest size; with counts, what
+    explains the best (comparisons, moves, bytes moved)."""
     sentences = verdict_on_input(run)
+    type_bytes = {}
+    for item in str(run.context.get("type_bytes", "")).split(","):
+        name, _, size = item.partition(":")
+        if size.isdigit():
+            type_bytes[name] = int(size)
     for t in run.types:
         medians = run.values(t)
         table = ratios_to(medians)
@@ -78,6 +103,8 @@ def verdict(run):
         best = min(overall, key=overall.get)
         text = f"On {t}, {best} is the best over all {len(patterns)} patterns at 1,000 elements and more " \
                f"({overall[best]:.2f} of std_sort's time, geometric mean)"
+        if counts:
+            text += explained(counts, best, t, type_bytes)
         random = {(c, n): ns for (c, p, n), ns in medians.items() if p == "random"}
         if random:
             largest = max(n for _, n in random)
@@ -464,7 +491,8 @@ def main():
 
     run = runs[0]
     parts = [f"<h1>sortbench-patterns: {html.escape(Path(run.path).name)}</h1>", environment(run),
-             "<div class='verdict'><b>Which to pick.</b> " + " ".join(html.escape(s) for s in verdict(run)) +
+             "<div class='verdict'><b>Which to pick.</b> "
+             + " ".join(html.escape(s) for s in verdict(run, load_counts(args.counts) if args.counts else None)) +
              "</div>",
              "<h2>Time relative to std_sort</h2><p>Geometric mean over sizes of 1,000 elements and more, warm; "
              "below 1 is faster; ≈ marks a tie, a cell whose repetitions' range crosses 1. Each cell links to its "
