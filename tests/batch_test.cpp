@@ -4,6 +4,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <functional>
+#include <numeric>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -244,6 +246,32 @@ TEST(SuiteBatch, FiguresPerCall)
     busy.add({100, 10, 5, {150, 0, 0, 0, 0, 0}}, 1);
     EXPECT_DOUBLE_EQ(busy.per_call(1'000'000'000).off_cpu, 0.0);
     EXPECT_DOUBLE_EQ(batch_totals{}.per_call(1'000'000'000).copies, 0.0);
+}
+
+// A clock that reads how many elements of the work area already equal the
+// input: it moves across the copy, stands still across a read, and shows
+// which window holds which.
+const prepared<std::int32_t>* watched = nullptr;
+
+std::uint64_t elements_in_place()
+{
+    return static_cast<std::uint64_t>(std::inner_product(watched->work.begin(), watched->work.end(),
+                                                         watched->input.begin(), std::size_t{0}, std::plus<>(),
+                                                         std::equal_to<>()));
+}
+
+TEST(SuiteBatch, FloorWindowsHoldTheCopyAndTheRead)
+{
+    for (const bool cold : {false, true}) {
+        SCOPED_TRACE(cold ? "cold" : "warm");
+        auto in = prepare<std::int32_t>(pattern::random, 1000);
+        watched = in.get();
+        std::sort(in->work.begin(), in->work.end());  // as a previous batch leaves it
+        const std::uint64_t out_of_place = in->work.size() - elements_in_place();
+        const batch_timing t = time_batch<std::int32_t>(*in, recording_sort, cold, {elements_in_place, nanosecond_frequency});
+        EXPECT_EQ(t.copy_ticks, out_of_place);
+        EXPECT_EQ(t.read_ticks, 0u);
+    }
 }
 
 // The cold copy is an exact copy at every alignment and length.
