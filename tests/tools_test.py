@@ -16,7 +16,7 @@ from paired_table import rows as paired_rows  # noqa: E402
 from crosscheck import verdict as crosscheck_verdict  # noqa: E402
 from processes import spread  # noqa: E402
 from ratio_table import ratio_table, type_summary  # noqa: E402
-from report import compared, verdict  # noqa: E402
+from report import compared, ratio_tables, verdict  # noqa: E402
 from threads_table import thread_rows  # noqa: E402
 
 
@@ -182,6 +182,15 @@ class Tools(unittest.TestCase):
         self.assertEqual(by_name["b/r/1000"][0], 1.0)
         self.assertGreater(by_name["b/r/1000"][1], benchdata.ALPHA)
         self.assertAlmostEqual(gmean(r for r, _, _ in rows), (204.5 / 104.5) ** 0.5)
+
+    def test_report_shows_who_does_not_take_a_type(self):
+        entries = [entry(f"{c}/random/1000{t}", 10.0, "median") for c in ("std_sort", "vq") for t in ("", "/int64")]
+        entries += [entry("std_sort/random/1000/rec1k", 10.0, "median")]
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp, context={"contenders": "std_sort,vq", "types": "int32,int64,rec1k"})
+        page = ratio_tables(run)
+        self.assertIn("Not run on rec1k (they do not take it): vq.", page)
+        self.assertNotIn("Not run on int64", page)
 
     def test_report_verdict_best_over_patterns_and_fastest_on_random(self):
         # std_sort 100 ns everywhere; a half of it on both patterns (0.50);

@@ -172,6 +172,12 @@ def ratio_tables(run):
                     cells.append(f"<td style='background:{ratio_colour(r)}'><a href='{target}'>{r:.2f}</a></td>")
             out.append(f"<tr><th>{html.escape(c)}</th>" + "".join(cells) + "</tr>")
         out.append("</table>")
+        absent = [c for c in run.contenders
+                  if not any(n.contender == c and n.type == t for n in run.figures)
+                  and any(n.contender == c and not n.threads for n in run.figures)]
+        if absent:
+            out.append(f"<p class='absent'>Not run on {html.escape(t)} (they do not take it): "
+                       + ", ".join(html.escape(c) for c in absent) + ".</p>")
     return "\n".join(out)
 
 
