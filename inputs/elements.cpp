@@ -23,6 +23,22 @@ std::uint32_t scramble(std::int32_t v)
     return x ^ (x >> 15);
 }
 
+// The string record of v, made by make() the first time and kept for the
+// life of the process, so that every array of a run points at one copy.
+template <class S, class Make>
+S kept(std::int32_t v, Make make)
+{
+    static std::unordered_map<std::int32_t, S> made;
+    static std::deque<std::string> storage;
+    if (const auto found = made.find(v); found != made.end()) {
+        return found->second;
+    }
+    const std::string& bytes = storage.emplace_back(make());
+    const S record{bytes.data(), bytes.size()};
+    made.emplace(v, record);
+    return record;
+}
+
 }  // namespace
 
 // v in the high half: the order is v's, and the random pattern's values
@@ -58,22 +74,15 @@ kv16 element_traits<kv16>::from(std::int32_t v, std::size_t position)
 // and a tail whose length (0 to 16) depends on the value: lengths vary from
 // 3 to 28 characters (12 to 28 for values near zero, as every pattern but
 // random holds), and the letter and
-// digits alone decide the order, which is v's. Each string is made once
-// and kept for the life of the process.
+// digits alone decide the order, which is v's.
 text element_traits<text>::from(std::int32_t v, std::size_t)
 {
-    static std::unordered_map<std::int32_t, text> made;
-    static std::deque<std::string> storage;
-    if (const auto found = made.find(v); found != made.end()) {
-        return found->second;
-    }
-    const std::string digits = std::to_string(biased(v));
-    std::string s = static_cast<char>('a' + digits.size()) + digits + "-";
-    s.append(scramble(v) % 17, static_cast<char>('a' + scramble(v) % 26));
-    const std::string& kept = storage.emplace_back(std::move(s));
-    const text made_text{kept.data(), kept.size()};
-    made.emplace(v, made_text);
-    return made_text;
+    return kept<text>(v, [v] {
+        const std::string digits = std::to_string(biased(v));
+        std::string s = static_cast<char>('a' + digits.size()) + digits + "-";
+        s.append(scramble(v) % 17, static_cast<char>('a' + scramble(v) % 26));
+        return s;
+    });
 }
 
 rec100 element_traits<rec100>::from(std::int32_t v, std::size_t position)
@@ -95,20 +104,13 @@ rec1k element_traits<rec1k>::from(std::int32_t v, std::size_t position)
 
 // The shared prefix, then v's digits with its sign bit flipped, ten of them
 // (zero-padded: the digits alone decide the order, which is v's), then a
-// suffix. Each is made once and kept for the life of the process.
+// suffix.
 url element_traits<url>::from(std::int32_t v, std::size_t)
 {
-    static std::unordered_map<std::int32_t, url> made;
-    static std::deque<std::string> storage;
-    if (const auto found = made.find(v); found != made.end()) {
-        return found->second;
-    }
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%010llu", static_cast<unsigned long long>(biased(v)));
-    std::string s = "https://archive.example.org/sensors/eu-west-1/2026/12/07/station-0421/readings/";
-    s.append(digits).append(".json");
-    const std::string& kept = storage.emplace_back(std::move(s));
-    const url made_url{kept.data(), kept.size()};
-    made.emplace(v, made_url);
-    return made_url;
+    return kept<url>(v, [v] {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%010llu", static_cast<unsigned long long>(biased(v)));
+        std::string s = "https://archive.example.org/sensors/eu-west-1/2026/12/07/station-0421/readings/";
+        return s.append(digits).append(".json");
+    });
 }

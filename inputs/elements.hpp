@@ -61,11 +61,16 @@ struct element_traits<kv16> {
     static kv16 from(std::int32_t v, std::size_t position);
 };
 
+// Strings and URLs: the bytes are the whole value.
+template <string_record S>
+struct string_traits {
+    static bool finer(S x, S y) { return x < y; }
+    static bool same(S x, S y) { return x == y; }
+};
+
 template <>
-struct element_traits<text> {
+struct element_traits<text> : string_traits<text> {
     static constexpr std::string_view name = "string";
-    static bool finer(text x, text y) { return x < y; }
-    static bool same(text x, text y) { return x == y; }
     static text from(std::int32_t v, std::size_t position);
 };
 
@@ -96,9 +101,7 @@ struct element_traits<rec1k> {
 };
 
 template <>
-struct element_traits<url> {
+struct element_traits<url> : string_traits<url> {
     static constexpr std::string_view name = "url";
-    static bool finer(url x, url y) { return x < y; }
-    static bool same(url x, url y) { return x == y; }
     static url from(std::int32_t v, std::size_t position);
 };

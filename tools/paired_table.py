@@ -22,20 +22,27 @@ def rows(case):
     return sorted(out, key=lambda row: row[1].ratio if row[1] else 1.0)
 
 
+def ranked(case):
+    """Each member fastest first: (rank, member, MedianRatio or None,
+    copies, ties the one ranked above, interval crosses 1)."""
+    previous = None
+    for rank, (member, r, copies) in enumerate(rows(case), 1):
+        interval = r.interval if r else (1.0, 1.0)
+        above = previous is not None and tie(interval, previous)
+        previous = interval
+        yield rank, member, r, copies, above, r is not None and tie(r.interval)
+
+
 def table(group, cases):
     lines = [f"Paired rounds against {group[0]}: median of the rounds' ratios of "
              f"{cases[0].figure} time, 95% interval; copies = wall time over the copy floor",
              "| case | rank | member | ratio | 95% interval | copies | rounds |",
              "|---|---:|---|---:|---|---:|---:|"]
     for case in cases:
-        previous = None
-        for rank, (member, r, copies) in enumerate(rows(case), 1):
-            interval = r.interval if r else (1.0, 1.0)
-            mark = " = above" if previous is not None and tie(interval, previous) else ""
-            previous = interval
-            ratio = "1" if r is None else f"{r.ratio:.3f}" + (" tie" if tie(r.interval) else "")
+        for rank, member, r, copies, above, crossing in ranked(case):
+            ratio = "1" if r is None else f"{r.ratio:.3f}" + (" tie" if crossing else "")
             span = "reference" if r is None else f"{r.low:.3f}..{r.high:.3f}"
-            lines.append(f"| {case.name} | {rank}{mark} | {member} | {ratio} | {span} | "
+            lines.append(f"| {case.name} | {rank}{' = above' if above else ''} | {member} | {ratio} | {span} | "
                          f"{'n/a' if copies is None else f'{copies:,.1f}'} | {len(case.ns[0])} |")
     return lines
 

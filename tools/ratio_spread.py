@@ -33,12 +33,9 @@ from benchdata import (ArgumentParser, Name, SuiteRun, ToolError, build_dir, cv,
                        median_ratio, percent, run_tool)
 
 
-# Each rounds process's level: {(case, member): (median ns per call, median
-# copies of the floor)}, to set beside the ratios.
-levels = []
-
-
 def rounds_ratios(build, group, cases, extra):
+    """({(case, member): ratio to the reference}, {(case, member): (median ns
+    per call, median copies of the floor)}) of one process."""
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
         command = [str(executable(build, "sortbench-rounds")), f"--group={','.join(group)}", f"--filter={cases}",
@@ -47,9 +44,10 @@ def rounds_ratios(build, group, cases, extra):
         if run.returncode != 0:
             raise ToolError(f"{' '.join(command)}: {run.stderr.strip()[-300:]}")
         _, loaded = load_rounds(out)
-    levels.append({(c.name, m): (median(c.ns[i]), median(w / f for w, f in zip(c.wall[i], c.copy[i])))
-                   for c in loaded for i, m in enumerate(c.members)})
-    return {(c.name, m): median_ratio(c.ns[0], c.ns[i]).ratio for c in loaded for i, m in enumerate(c.members) if i}
+    levels = {(c.name, m): (median(c.ns[i]), median(w / f for w, f in zip(c.wall[i], c.copy[i])))
+              for c in loaded for i, m in enumerate(c.members)}
+    return {(c.name, m): median_ratio(c.ns[0], c.ns[i]).ratio
+            for c in loaded for i, m in enumerate(c.members) if i}, levels
 
 
 def suite_ratios(build, group, cases, extra, figure="wall"):
@@ -71,7 +69,7 @@ def suite_ratios(build, group, cases, extra, figure="wall"):
                 if wanted.search(case):
                     by_case.setdefault(case, {})[c] = v
     return {(case, m): v[m] / v[group[0]] for case, v in by_case.items() if group[0] in v
-            for m in group[1:] if m in v}
+            for m in group[1:] if m in v}, None
 
 
 def main():
@@ -95,7 +93,9 @@ def main():
     busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
             for _ in range(args.busy)]
     try:
-        runs = [take(build, group, args.cases, shlex.split(args.extra)) for _ in range(args.processes)]
+        taken = [take(build, group, args.cases, shlex.split(args.extra)) for _ in range(args.processes)]
+        runs = [ratios for ratios, _ in taken]
+        levels = [level for _, level in taken if level is not None]
     finally:
         for p in busy:
             os.killpg(p.pid, signal.SIGKILL)

@@ -22,7 +22,7 @@ from pathlib import Path
 
 from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts,
                        load_rounds, ratio_intervals, ratios_to, read_document, run_tool, tie)
-from paired_table import rows as paired_rows
+from paired_table import ranked as paired_ranked
 
 # Enough distinct colours for every contender of a run (plotly's default set
 # has ten, and a run has more).
@@ -300,12 +300,7 @@ def paired_section(path):
            "<table class='paired'><tr><th>case</th><th>rank</th><th>member</th><th>ratio</th><th>95% interval</th>"
            "<th>copies</th></tr>"]
     for case in cases:
-        previous = None
-        for rank, (member, r, copies) in enumerate(paired_rows(case), 1):
-            interval = r.interval if r else (1.0, 1.0)
-            above = previous is not None and tie(interval, previous)
-            previous = interval
-            crossing = r is not None and tie(r.interval)
+        for rank, member, r, copies, above, crossing in paired_ranked(case):
             cls = " class='tie'" if above or crossing else ""
             ratio = "1 (reference)" if r is None else ("≈" if crossing else "") + f"{r.ratio:.3f}"
             out.append(f"<tr{cls}><td>{html.escape(case.name)}</td><td>{rank}{' = above' if above else ''}</td>"
