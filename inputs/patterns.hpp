@@ -12,8 +12,6 @@
 
 #include "inputs/elements.hpp"
 
-#include "sorts/traits.hpp"
-
 enum class pattern {
     ascending,            // 0, 1, 2, ...
     descending,           // n-1, n-2, ..., 0
@@ -43,38 +41,45 @@ enum class pattern {
     from_file,            // a user's data (inputs/user_data.hpp): not among all_patterns, not made here
 };
 
+// What a pattern holds that some sorts take quadratic time on; the grid
+// joins these to the sorts' own traits.
+enum pattern_shape : unsigned {
+    repeats_values = 1u << 0,        // runs of equal values
+    defeats_middle_pivot = 1u << 1,  // a middle-element pivot is the smallest value left
+    turtles = 1u << 2,               // small values far to the right, from about 100,000 elements on
+};
+
 struct pattern_info {
     pattern p;
     std::string_view name;
-    // The routine_trait bits of the routines that take quadratic time on it.
-    unsigned quadratic_for;
+    unsigned shape;  // pattern_shape bits
 };
 
 inline constexpr std::array<pattern_info, 24> all_patterns{{
     {pattern::ascending, "ascending", 0},
     {pattern::descending, "descending", 0},
     {pattern::random, "random", 0},
-    {pattern::few_distinct, "few_distinct", quadratic_on_equal_runs},
-    {pattern::all_equal, "all_equal", quadratic_on_equal_runs},
+    {pattern::few_distinct, "few_distinct", repeats_values},
+    {pattern::all_equal, "all_equal", repeats_values},
     {pattern::organ_pipe, "organ_pipe", 0},
     {pattern::sawtooth, "sawtooth", 0},
-    {pattern::distinct_2, "distinct_2", quadratic_on_equal_runs},
-    {pattern::distinct_16, "distinct_16", quadratic_on_equal_runs},
-    {pattern::distinct_256, "distinct_256", quadratic_on_equal_runs},
+    {pattern::distinct_2, "distinct_2", repeats_values},
+    {pattern::distinct_16, "distinct_16", repeats_values},
+    {pattern::distinct_256, "distinct_256", repeats_values},
     {pattern::random_tail, "random_tail", 0},
     {pattern::push_front, "push_front", 0},
-    {pattern::zipf, "zipf", quadratic_on_equal_runs},
-    {pattern::middle_pivot_killer, "middle_pivot_killer", quadratic_on_middle_pivot_killer | quadratic_on_turtles},
-    {pattern::p5, "p5", quadratic_on_equal_runs},
+    {pattern::zipf, "zipf", repeats_values},
+    {pattern::middle_pivot_killer, "middle_pivot_killer", defeats_middle_pivot | turtles},
+    {pattern::p5, "p5", repeats_values},
     {pattern::exponential, "exponential", 0},
     {pattern::sqrt_swaps, "sqrt_swaps", 0},
-    {pattern::rootdup, "rootdup", quadratic_on_equal_runs},
+    {pattern::rootdup, "rootdup", repeats_values},
     {pattern::twodup, "twodup", 0},
-    {pattern::eightdup, "eightdup", quadratic_on_equal_runs},
+    {pattern::eightdup, "eightdup", repeats_values},
     {pattern::bit_reversal, "bit_reversal", 0},
     {pattern::asc_saws, "asc_saws", 0},
     {pattern::desc_saws, "desc_saws", 0},
-    {pattern::median3_killer, "median3_killer", quadratic_on_middle_pivot_killer | quadratic_on_turtles},
+    {pattern::median3_killer, "median3_killer", defeats_middle_pivot | turtles},
 }};
 
 // The patterns the suite had first; the others come from other benchmarks'

@@ -154,7 +154,7 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
         const bool repeats = std::adjacent_find(sorted.begin(), sorted.end(), [](const T& x, const T& y) {
                                  return !(x < y);
                              }) != sorted.end();
-        data->info_ = {pattern::from_file, data->name_, repeats ? unsigned{quadratic_on_equal_runs} : 0u};
+        data->info_ = {pattern::from_file, data->name_, repeats ? unsigned{repeats_values} : 0u};
     });
     if (!known) throw input_error(path + ": no element type '" + std::string(type) + "'");
     if (data->count_ == 0) throw input_error(path + ": empty");

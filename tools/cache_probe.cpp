@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/batch.hpp"
-#include "bench/contenders.hpp"
+#include "bench/engine/batch.hpp"
+#include "bench/engine/contenders.hpp"
 
 int main(int argc, char** argv)
 {

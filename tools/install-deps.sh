@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev libbenchmark-dev libbenchmark-tools
-          libboost-dev libhwy-dev libips4o-dev libtbb-dev clang libclang-rt-14-dev valgrind python3 python3-scipy
+          libboost-dev nlohmann-json3-dev libhwy-dev libips4o-dev libtbb-dev clang libclang-rt-14-dev valgrind python3 python3-scipy
           python3-plotly chromium)
 if [[ "${1:-}" == "--chart" ]]; then
   packages+=(gnuplot-nox)

@@ -1,0 +1,185 @@
+#include "counts.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <stdexcept>
+
+#include "bench/engine/context.hpp"
+#include "inputs/disorder.hpp"
+
+namespace {
+
+template <class T>
+void count_type(const std::vector<contender>& all, const grid_options& options,
+                const std::function<bool(const std::string&)>& wanted, std::vector<count_record>& out)
+{
+    const std::string type(element_traits<T>::name);
+    std::vector<T> a;
+    for_each_case<T>(all, options, [&](const grid_case& g) {
+        if (g.c->parallel() || g.cold || g.capped || !wanted(g.name)) return;
+        count_record r{g.c->id, type, std::string(g.p->name), g.n, {}, {}};
+        if (const count_ref<T>& count = g.c->of<T>().count) {
+            a.resize(g.n);
+            fill_case(*g.p, options.data, std::span(a), 0);
+            const sorts::op_counts counts = count(a.data(), g.n);
+            if (!std::is_sorted(a.begin(), a.end())) {
+                throw std::runtime_error("the counting form did not sort " + g.name);
+            }
+            if (counts.comparisons != not_counted) r.comparisons = counts.comparisons;
+            if (counts.moves != not_counted) r.moves = counts.moves;
+        }
+        out.push_back(std::move(r));
+    });
+}
+
+std::string json_number(const std::optional<std::uint64_t>& v)
+{
+    return v ? std::to_string(*v) : "null";
+}
+
+std::string json_number(const std::optional<double>& v)
+{
+    if (!v) return "null";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", *v);
+    return text;
+}
+
+std::string cell(const std::optional<std::uint64_t>& v)
+{
+    return v ? std::to_string(*v) : "n/a";
+}
+
+std::string cell(const std::optional<double>& v)
+{
+    if (!v) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", *v);
+    return text;
+}
+
+}  // namespace
+
+std::optional<double> count_record::comparisons_per_element() const
+{
+    if (!comparisons || size == 0) return std::nullopt;
+    return static_cast<double>(*comparisons) / size;
+}
+
+std::optional<double> count_record::comparisons_per_n_log2_n() const
+{
+    if (!comparisons || size < 2) return std::nullopt;
+    return static_cast<double>(*comparisons) / (size * std::log2(size));
+}
+
+std::optional<double> count_record::comparisons_over_bound() const
+{
+    if (!comparisons || size < 2) return std::nullopt;
+    // log2(n!) through the log-gamma function: exact enough, and no overflow.
+    return static_cast<double>(*comparisons) / (std::lgamma(static_cast<double>(size) + 1) / std::log(2.0));
+}
+
+std::vector<count_record> count_all(const std::vector<contender>& all, const grid_options& options,
+                                    const std::function<bool(const std::string&)>& wanted)
+{
+    std::vector<count_record> out;
+    for_each_type([&]<class T>(T) { count_type<T>(all, options, wanted, out); });
+    return out;
+}
+
+void write_counts(std::FILE* out, const std::vector<count_record>& records, bool json)
+{
+    if (json) {
+        std::fputs("[\n", out);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const count_record& r = records[i];
+            std::fprintf(out,
+                         "  {\"contender\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
+                         "\"comparisons\": %s, \"moves\": %s, \"comparisons_per_element\": %s, "
+                         "\"comparisons_per_n_log2_n\": %s, \"comparisons_over_log2_n_factorial\": %s}%s\n",
+                         r.contender.c_str(), r.type.c_str(), r.pattern.c_str(), r.size,
+                         json_number(r.comparisons).c_str(), json_number(r.moves).c_str(),
+                         json_number(r.comparisons_per_element()).c_str(),
+                         json_number(r.comparisons_per_n_log2_n()).c_str(),
+                         json_number(r.comparisons_over_bound()).c_str(), i + 1 < records.size() ? "," : "");
+        }
+        std::fputs("]\n", out);
+        return;
+    }
+    std::fprintf(out, "%-16s %-7s %-20s %8s %14s %14s %10s %12s %12s\n", "contender", "type", "pattern", "size",
+                 "comparisons", "moves", "cmp/elem", "cmp/nlog2n", "cmp/lg(n!)");
+    for (const count_record& r : records) {
+        std::fprintf(out, "%-16s %-7s %-20s %8u %14s %14s %10s %12s %12s\n", r.contender.c_str(), r.type.c_str(),
+                     r.pattern.c_str(), r.size, cell(r.comparisons).c_str(), cell(r.moves).c_str(),
+                     cell(r.comparisons_per_element()).c_str(), cell(r.comparisons_per_n_log2_n()).c_str(),
+                     cell(r.comparisons_over_bound()).c_str());
+    }
+}
+
+void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json)
+{
+    std::vector<std::int32_t> a(n);
+    if (json) {
+        std::fputs("[\n", out);
+    } else {
+        std::fprintf(out, "%-20s %8s %16s %14s %10s\n", "pattern", "size", "inverted pairs", "ascending runs",
+                     "distinct");
+    }
+    for (std::size_t i = 0; i < all_patterns.size(); ++i) {
+        const pattern_info& p = all_patterns[i];
+        fill_pattern(p.p, a, 1);
+        const disorder d = measure_disorder<std::int32_t>(a);
+        const std::string name(p.name);
+        const auto runs = static_cast<unsigned long long>(d.ascending_runs);
+        const auto distinct = static_cast<unsigned long long>(d.distinct);
+        if (json) {
+            std::fprintf(out,
+                         "  {\"pattern\": \"%s\", \"size\": %u, \"inverted_fraction\": %.6f, "
+                         "\"ascending_runs\": %llu, \"distinct\": %llu}%s\n",
+                         name.c_str(), n, d.inverted_fraction, runs, distinct, i + 1 < all_patterns.size() ? "," : "");
+        } else {
+            std::fprintf(out, "%-20s %8u %16.4f %14llu %10llu\n", name.c_str(), n, d.inverted_fraction, runs, distinct);
+        }
+    }
+    if (json) std::fputs("]\n", out);
+}
+
+void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool json)
+{
+    const auto runs = static_cast<unsigned long long>(p.measures.ascending_runs);
+    const auto distinct = static_cast<unsigned long long>(p.measures.distinct);
+    if (json) {
+        std::fprintf(out,
+                     "{\"file\": \"%s\", \"pattern\": \"%s\", \"type\": \"%s\", \"size\": %zu, "
+                     "\"inverted_fraction\": %.6f, \"ascending_runs\": %llu, \"distinct\": %llu, \"nearest\": \"%s\"}\n",
+                     json_escaped(data.path()).c_str(), std::string(data.pattern().name).c_str(), data.type().c_str(), data.count(),
+                     p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+        return;
+    }
+    std::fprintf(out, "%-20s %-7s %10s %16s %14s %10s  %s\n", "pattern", "type", "size", "inverted pairs",
+                 "ascending runs", "distinct", "nearest built-in pattern");
+    std::fprintf(out, "%-20s %-7s %10zu %16.4f %14llu %10llu  %s\n", std::string(data.pattern().name).c_str(),
+                 data.type().c_str(), data.count(), p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+}
+
+std::optional<std::string> first_instability(const contender& c)
+{
+    const sort_ref<kv16>& sort = c.of<kv16>().sort;
+    if (!sort) return std::nullopt;
+    if (c.parallel()) c.use_threads(2);
+    std::vector<kv16> a;
+    for (const pattern_info& p : all_patterns) {
+        for (const std::uint32_t n : {10u, 100u, 1000u, 10000u}) {
+            a.resize(n);
+            fill_elements(p.p, std::span(a), 1);
+            sort(a.data(), n);
+            for (std::uint32_t i = 1; i < n; ++i) {
+                if (a[i].key == a[i - 1].key && a[i].value < a[i - 1].value) {
+                    return std::string(p.name) + "/" + std::to_string(n);
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,111 @@
+#include "context.hpp"
+
+#include <fstream>
+#include <sstream>
+#include <string_view>
+
+#include "build_info.hpp"
+#include "contenders.hpp"
+
+namespace {
+
+std::string first_line(const char* path)
+{
+    std::ifstream in(path);
+    std::string line;
+    return std::getline(in, line) && !line.empty() ? line : "unavailable";
+}
+
+// A field of the first processor in /proc/cpuinfo, by its exact name: "model"
+// and "model name" are two fields.
+std::string cpuinfo(std::string_view field)
+{
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line) && !line.empty();) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string_view key(line.data(), colon);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.remove_suffix(1);
+        if (key != field) continue;
+        const std::string value = colon + 2 <= line.size() ? line.substr(colon + 2) : "";
+        return value.empty() ? "unavailable" : value;
+    }
+    return "unavailable";
+}
+
+// The caches the first processor sees, as "L1d 32K, L1i 32K, L2 512K, L3
+// 32768K": the vendor's name of a processor ("AMD EPYC" on a VM) says
+// nothing of them, and they decide where the figures bend.
+std::string caches()
+{
+    std::string out;
+    for (int i = 0;; ++i) {
+        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(i) + "/";
+        const std::string level = first_line((dir + "level").c_str());
+        if (level == "unavailable") break;
+        const std::string type = first_line((dir + "type").c_str());
+        const std::string suffix = type == "Data" ? "d" : type == "Instruction" ? "i" : "";
+        if (!out.empty()) out += ", ";
+        out += "L" + level + suffix + " " + first_line((dir + "size").c_str());
+    }
+    return out.empty() ? "unavailable" : out;
+}
+
+std::string compiler()
+{
+#if defined(__clang__)
+    return std::string("clang ") + __clang_version__;
+#elif defined(__GNUC__)
+    return std::string("GCC ") + __VERSION__;
+#else
+    return "unknown";
+#endif
+}
+
+}  // namespace
+
+std::string selected_setting(const std::string& text)
+{
+    const auto open = text.find('[');
+    const auto close = text.find(']', open);
+    if (open == std::string::npos || close == std::string::npos) {
+        return text;
+    }
+    return text.substr(open + 1, close - open - 1);
+}
+
+std::vector<std::pair<std::string, std::string>> environment_context()
+{
+    const std::string thp = first_line("/sys/kernel/mm/transparent_hugepage/enabled");
+    return {
+        {"suite_version", SORTBENCH_VERSION},
+        {"compiler", compiler()},
+        {"build_type", SORTBENCH_BUILD_TYPE},
+        {"build_flags", SORTBENCH_CXX_FLAGS},
+        {"git_commit", SORTBENCH_GIT_COMMIT},
+        {"git_dirty", SORTBENCH_GIT_DIRTY},
+        {"cpu_model", cpuinfo("model name")},
+        {"cpu_vendor", cpuinfo("vendor_id")},
+        {"cpu_family", cpuinfo("cpu family")},
+        {"cpu_model_number", cpuinfo("model")},
+        {"cpu_stepping", cpuinfo("stepping")},
+        {"cpu_microcode", cpuinfo("microcode")},
+        {"cpu_caches", caches()},
+        {"transparent_huge_pages", thp == "unavailable" ? thp : selected_setting(thp)},
+        {"cpu_governor", first_line("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor")},
+        {"vqsort_target", vqsort_target()},
+        {"pattern_seeds", "array k of a batch (k = 0, 1, ...) is made by std::mt19937 seeded with k + 1"},
+        {"cold", "each /cold batch is copied into place with non-temporal stores, so no cache holds it"},
+    };
+}
+
+std::string json_escaped(const std::string& text)
+{
+    std::string out;
+    for (const char ch : text) {
+        if (ch == '"' || ch == '\\') out += '\\';
+        if (static_cast<unsigned char>(ch) < 0x20) continue;
+        out += ch;
+    }
+    return out;
+}

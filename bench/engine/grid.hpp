@@ -1,0 +1,143 @@
+// The grid of a run: which cases it holds, what each is called, and how far
+// a quadratic case is taken. The suite registers these cases and
+// sortbench-counts counts them.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/engine/contenders.hpp"
+#include "inputs/elements.hpp"
+#include "inputs/patterns.hpp"
+#include "inputs/sizes.hpp"
+#include "inputs/user_data.hpp"
+
+// Largest size run for a quadratic case. Every split of a run of equal values
+// peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
+// values ~n^2/16, and the killer ~n^2/2 too. At 10,000 elements one call
+// takes up to about a quarter of a second here; at 100,000 up to minutes.
+inline constexpr std::uint32_t quadratic_cap = 10000;
+
+// Beyond the cache: 10^7 elements (40 MB of int32, more than this machine's
+// 32 MiB L3) in every run, and 10^8 on request, where memory bandwidth
+// decides. Only on random and ascending int32 and int64, warm, for the
+// sequential sorts (sortbench's five with the full grid only): at these
+// sizes a call takes up to seconds.
+inline constexpr std::uint32_t beyond_cache_size = 10'000'000;
+inline constexpr std::uint32_t huge_size = 100'000'000;
+bool in_beyond_cache_run(std::string_view type, pattern p, bool cold);
+
+// What a run with 10^8 elements holds at once, at most: each case's input,
+// its reference and the array it sorts, of int32 and int64 (a run keeps the
+// inputs it has made), and a merge sort's buffer as large as an int64 array.
+inline constexpr std::uint64_t huge_run_bytes = std::uint64_t{huge_size} * (3 * (4 + 8) + 8);
+
+// Empty when `available` bytes (available_memory(): MemAvailable) hold a
+// run with 10^8 elements; otherwise the one line that says so.
+std::string huge_run_refusal(std::uint64_t available);
+
+// The routine_trait bits of the sorts that take quadratic time on a pattern
+// of these pattern_shape bits.
+unsigned quadratic_traits(unsigned shape);
+
+// The largest size the suite runs `c` on pattern `p`.
+std::uint32_t size_cap(const contender& c, const pattern_info& p);
+
+// A case's name: pattern/size, then the element type unless it is int32,
+// then "threads:K" for a parallel sort on K threads (`threads` 0 for a
+// sequential one), then "cold" for arrays that come from memory.
+std::string case_name(std::string_view pattern, std::uint32_t n, std::string_view type, bool cold,
+                      unsigned threads = 0);
+
+// The benchmark's name: contender/ and the case's name.
+std::string benchmark_name(const std::string& contender, std::string_view pattern, std::uint32_t n,
+                           std::string_view type, bool cold, unsigned threads = 0);
+
+// The largest array of the suite's sizes a type runs at: 128 MiB, so that a
+// case's input, reference and work copies stay within a few hundred MB
+// (rec1k stops at 100,000 elements).
+inline constexpr std::uint64_t largest_array_bytes = std::uint64_t{128} << 20;
+
+// Whether the default run includes this case, of the suite's sizes. int32
+// runs the first fourteen patterns everywhere, the others at 10,000
+// elements, warm; int64, double, kv16 and string the patterns and sizes that
+// tell the types apart (random, ascending, descending, few_distinct and zipf
+// at 100, 10,000 and 1,000,000 elements), warm; the records and URLs random
+// and ascending at 10,000, warm; so that a full run stays near ten minutes.
+bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+
+// The parallel sorts' part of the default run: int32, random and
+// few_distinct input, warm, from 10,000 elements up, where threads can pay.
+bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+
+// The thread counts a parallel contender runs at: 1, 2, 4, ... below
+// `limit`, then `limit` itself (the machine's hardware threads unless told
+// otherwise).
+std::vector<unsigned> thread_counts(unsigned limit);
+
+struct grid_options {
+    bool full_grid = false;    // every type on every pattern, size and cache state
+    unsigned max_threads = 1;  // the parallel sorts' largest thread count
+    // The user's data: one more pattern, on its type and sizes, warm (and
+    // cold with full_grid); the parallel sorts at max_threads alone.
+    const user_data* data = nullptr;
+    bool huge = false;  // 10^8 elements too
+};
+
+struct grid_case {
+    const contender* c;
+    const pattern_info* p;
+    std::uint32_t n;
+    bool cold;
+    unsigned threads;  // 0 for a sequential sort
+    std::string name;
+    bool capped;  // beyond size_cap: named, but not run
+};
+
+// Calls f(grid_case) for each case of element type T, in the suite's order:
+// contenders that take T as listed, then patterns (the user's data last),
+// sizes, warm before cold, thread counts.
+template <class T, class F>
+void for_each_case(const std::vector<contender>& all, const grid_options& options, F&& f)
+{
+    const std::string_view type = element_traits<T>::name;
+    const bool data = options.data != nullptr && options.data->type() == type;
+    for (const contender& c : all) {
+        if (!c.of<T>().sort) continue;
+        const std::vector<unsigned> threads =
+            c.parallel() ? thread_counts(options.max_threads) : std::vector<unsigned>{0};
+        const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold, unsigned k) {
+            f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > size_cap(c, p)});
+        };
+        for (const pattern_info& p : all_patterns) {
+            for (const std::uint32_t n : suite_sizes) {
+                if (std::uint64_t{n} * sizeof(T) > largest_array_bytes) continue;
+                for (const bool cold : {false, true}) {
+                    const bool wanted = c.parallel() ? in_default_parallel_run(type, p.p, n, cold)
+                                                     : in_default_run(type, p.p, n, cold);
+                    if (!options.full_grid && !wanted) continue;
+                    for (const unsigned k : threads) each(p, n, cold, k);
+                }
+            }
+        }
+        // sortbench's own routines take 1.1 to 2 times std_sort's time and
+        // more at 10^6 (comb and Shell sort's gaps, qsort's callbacks): at
+        // 10^7 they run with the full grid only.
+        const bool slow = std::any_of(routines.begin(), routines.end(), [&](const routine_info& r) { return r.id == c.id; });
+        for (const pattern_info& p : all_patterns) {
+            if (c.parallel() || (slow && !options.full_grid) || !in_beyond_cache_run(type, p.p, false)) continue;
+            each(p, beyond_cache_size, false, 0);
+            if (options.huge) each(p, huge_size, false, 0);
+        }
+        if (!data) continue;
+        for (const std::uint32_t n : options.data->sizes()) {
+            for (const bool cold : {false, true}) {
+                if (cold && !options.full_grid) continue;
+                each(options.data->pattern(), n, cold, c.parallel() ? options.max_threads : 0);
+            }
+        }
+    }
+}

@@ -1,0 +1,147 @@
+// sortbench-rounds: a group of contenders in paired rounds on every case of
+// the grid they all take, written as JSON (tools/ab.py reads a pair and says
+// whether B is faster than A; tools/paired_table.py reads any group).
+//
+//   sortbench-rounds --group=A,B[,...]|all [--reference=NAME] [--contender=[NAME=]PATH ...]
+//                    [--filter=REGEX] [--full_grid] [--width=PCT] [--budget_s=S] [--min_rounds=N]
+//                    [--rounds=N] [--round_ms=MS] [--threads=N] [--out=FILE]
+#include <algorithm>
+#include <charconv>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/engine/flags.hpp"
+#include "bench/engine/input_flags.hpp"
+#include "bench/rounds/rounds.hpp"
+
+namespace {
+
+constexpr flag_spec flags[] = {
+    {"group", "A,B[,...]|all",
+     "the contenders to time against each other, two or more; all: every contender, each case with those that take "
+     "it"},
+    {"reference", "NAME", "with --group=all, what the others are related to (default std_sort)"},
+    {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable",
+     true},
+    {"filter", "REGEX", "only the cases whose name pattern/size[/type][/cold] it matches"},
+    {"full_grid", "", "every element type on every pattern, size and cache state, not only the default run's"},
+    {"width", "PCT", "stop a case once every ratio's 95% interval is within +-PCT% (default 2)"},
+    {"budget_s", "S", "or once the case has run S seconds (default 20)"},
+    {"min_rounds", "N", "rounds per case before the interval is looked at (default 20)"},
+    {"rounds", "N", "rounds per case, at most (default 200)"},
+    {"round_ms", "MS", "each member's share of a round, at least, in milliseconds (default 2)"},
+    {"threads", "N", "threads for a parallel member (default: the hardware's)"},
+    {"out", "FILE", "write the JSON there instead of to standard output"},
+    {"help", "", "this list"},
+};
+
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(sep, start)) != std::string::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::optional<parsed_flags> given, input;
+    std::unique_ptr<user_data> data;
+    std::optional<std::regex> filter;
+    rounds_options options;
+    options.threads = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> names;
+    try {
+        given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
+        input.emplace(given->rest(), input_flags);
+        if (!input->rest().empty()) throw flag_error("unknown argument: " + input->rest().front());
+        if (given->boolean("help")) {
+            std::printf("usage: sortbench-rounds --group=A,B [flags]\n\n%s%s", flags_help(flags).c_str(),
+                        flags_help(input_flags).c_str());
+            return 0;
+        }
+        if (!given->value("group")) throw flag_error("--group=A,B names the contenders to compare");
+        names = split(*given->value("group"), ',');
+        if (names == std::vector<std::string>{"all"}) {
+            names = {given->value("reference").value_or("std_sort")};
+        } else if (given->value("reference")) {
+            throw flag_error("--reference goes with --group=all; otherwise the first of the group is the reference");
+        } else if (names.size() < 2) throw flag_error("--group needs two contenders or more, not '" + *given->value("group") + "'");
+        const auto number = [&](const char* flag, unsigned lowest, unsigned highest, unsigned fallback) {
+            const auto text = given->value(flag);
+            return text ? whole_number_flag(flag, *text, lowest, highest) : fallback;
+        };
+        options.min_rounds = number("min_rounds", 2, 100000, options.min_rounds);
+        options.rounds = number("rounds", options.min_rounds, 100000, std::max(options.min_rounds, options.rounds));
+        options.budget_seconds = number("budget_s", 1, 86400, static_cast<unsigned>(options.budget_seconds));
+        if (const auto text = given->value("width")) {
+            double pct = 0;
+            const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), pct);
+            if (error != std::errc{} || end != text->data() + text->size() || !(pct >= 0.1 && pct <= 50)) {
+                throw flag_error("--width: a percentage from 0.1 to 50, not '" + *text + "'");
+            }
+            options.width = pct / 100;
+        }
+        options.round_seconds = number("round_ms", 1, 60000, 2) / 1000.0;
+        options.threads = number("threads", 1, 65536, options.threads);
+        if (const auto text = given->value("filter")) {
+            try {
+                filter.emplace(*text);
+            } catch (const std::regex_error&) {
+                throw flag_error("--filter: not a regular expression: " + *text);
+            }
+        }
+        data = read_input(*input);
+    } catch (const std::runtime_error& e) {  // flag_error, input_error
+        return refuse("sortbench-rounds", e.what());
+    }
+
+    try {
+        session run(given->values("contender"), std::move(data));
+        const bool all = split(*given->value("group"), ',') == std::vector<std::string>{"all"};
+        std::vector<const contender*> group;
+        for (const std::string& name : names) {
+            const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
+                                            [&](const contender& c) { return c.id == name; });
+            if (found == run.contenders().end()) return refuse("sortbench-rounds", "no contender named '" + name + "'");
+            if (std::find(group.begin(), group.end(), &*found) != group.end()) {
+                return refuse("sortbench-rounds", "'" + name + "' is named twice in --group");
+            }
+            group.push_back(&*found);
+        }
+        if (all) {
+            for (const contender& c : run.contenders()) {
+                if (&c != group.front()) group.push_back(&c);
+            }
+        }
+        std::size_t done = 0;
+        const auto cases = run_group(
+            run, group, !all, given->boolean("full_grid"),
+            [&](const std::string& name) { return !filter || std::regex_search(name, *filter); }, options,
+            [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });
+        if (cases.empty()) return refuse("sortbench-rounds", "no case that every member takes matches the filter");
+        std::FILE* out = stdout;
+        const std::string path = given->value("out").value_or("");
+        if (!path.empty() && (out = std::fopen(path.c_str(), "w")) == nullptr) {
+            return refuse("sortbench-rounds", path + ": " + std::strerror(errno));
+        }
+        write_rounds(out, group, options, cases);
+        if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
+            return refuse("sortbench-rounds", "write error: " + std::string(std::strerror(errno)));
+        }
+    } catch (const std::exception& e) {
+        return refuse("sortbench-rounds", e.what());
+    }
+    return 0;
+}

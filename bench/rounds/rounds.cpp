@@ -1,0 +1,226 @@
+#include "rounds.hpp"
+
+#include <boost/math/distributions/binomial.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <random>
+#include <stdexcept>
+
+#include "bench/engine/context.hpp"
+
+namespace {
+
+// Figures per call of `batches` batches of `c`, checked after the clock.
+template <class T>
+round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold,
+                          const rounds_options& options, const tick_source& clock, const cost_meter& meter,
+                          const std::string& name)
+{
+    if (c.parallel()) c.use_threads(options.threads);
+    batch_totals totals;
+    for (std::size_t b = 0; b < batches; ++b) {
+        totals.add(time_batch(in, c.of<T>().sort, cold, clock, meter), in.copies);
+        if (!batch_sorted(in)) {
+            throw std::runtime_error("wrong result: " + c.id + " did not sort " + name);
+        }
+    }
+    const call_figures f = totals.per_call(clock.frequency(), c.parallel() ? options.threads : 1);
+    return {f.wall_ns, f.cpu_ns, f.copy_ns, f.read_ns};
+}
+
+std::vector<double> figures_of(const rounds_case& c, std::size_t member)
+{
+    std::vector<double> out;
+    for (const round_figures& f : c.rounds[member]) out.push_back(c.figure(f));
+    return out;
+}
+
+double widest_half_width(const rounds_case& c)
+{
+    double widest = 0;
+    const std::vector<double> reference = figures_of(c, 0);
+    for (std::size_t m = 1; m < c.members.size(); ++m) {
+        widest = std::max(widest, paired_half_width(reference, figures_of(c, m)));
+    }
+    return widest;
+}
+
+}  // namespace
+
+double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(a[i] > 0) || !(b[i] > 0)) return std::numeric_limits<double>::infinity();
+        ratios.push_back(b[i] / a[i]);
+    }
+    // The interval runs from the j-th smallest ratio to the j-th largest,
+    // where fewer than j of n ratios fall below the median with probability
+    // 2.5% at most: the binomial of n trials of one half.
+    std::size_t j = 0;
+    if (n > 0) {
+        const boost::math::binomial_distribution<double> below(static_cast<double>(n), 0.5);
+        while (j < n && boost::math::cdf(below, static_cast<double>(j)) <= 0.025) ++j;
+    }
+    if (j == 0) return std::numeric_limits<double>::infinity();
+    std::sort(ratios.begin(), ratios.end());
+    const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
+    return std::max(ratios[n - j] / median - 1, 1 - ratios[j - 1] / median);
+}
+
+template <class T>
+rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
+                       std::uint32_t n, bool cold, const rounds_options& options, const tick_source& clock,
+                       const cost_meter& meter)
+{
+    const std::string type(element_traits<T>::name);
+    rounds_case out;
+    out.name = case_name(p.name, n, type, cold);
+    out.type = type;
+    out.pattern = p.name;
+    out.n = n;
+    out.cold = cold;
+    out.members = group;
+    out.cpu_figure = std::none_of(group.begin(), group.end(), [](const contender* c) { return c->parallel(); });
+    const cost_meter& cpu_meter = out.cpu_figure ? meter : process_costs;
+    prepared<T>& in = run.inputs<T>(p.p, n);
+    out.arrays = in.copies;
+    // A warm-up call each, and one timed batch each to size its share of a
+    // round: as many batches as last round_seconds, so that a fast member's
+    // share is not a few microseconds that one interrupt doubles.
+    for (const contender* c : group) {
+        std::copy_n(in.input.begin(), n, in.work.begin());
+        if (c->parallel()) c->use_threads(options.threads);
+        c->of<T>().sort(in.work.data(), n);
+        const round_figures f = timed_share(in, *c, 1, cold, options, clock, cpu_meter, out.name);
+        const double seconds = f.wall_ns * 1e-9 * static_cast<double>(in.copies);
+        out.batches.push_back(
+            seconds > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / seconds)))
+                        : 1);
+    }
+    out.rounds.assign(group.size(), {});
+    std::vector<std::size_t> order(group.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::mt19937 rng(options.seed);
+    const std::uint64_t start = clock.counter();
+    const double budget_ticks = options.budget_seconds * static_cast<double>(clock.frequency());
+    for (unsigned r = 1;; ++r) {
+        std::shuffle(order.begin(), order.end(), rng);
+        for (const std::size_t m : order) {
+            out.rounds[m].push_back(
+                timed_share(in, *group[m], out.batches[m], cold, options, clock, cpu_meter, out.name));
+        }
+        if (r < options.min_rounds) continue;
+        out.widest = widest_half_width(out);
+        if (out.widest <= options.width) {
+            out.stopped = "interval";
+        } else if (static_cast<double>(clock.counter() - start) >= budget_ticks) {
+            out.stopped = "budget";
+        } else if (r >= options.rounds) {
+            out.stopped = "rounds";
+        }
+        if (!out.stopped.empty()) break;
+    }
+    return out;
+}
+
+template rounds_case run_rounds<std::int32_t>(session&, const std::vector<const contender*>&, const pattern_info&,
+                                              std::uint32_t, bool, const rounds_options&, const tick_source&,
+                                              const cost_meter&);
+
+std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
+                                   bool full_grid, const std::function<bool(const std::string&)>& wanted,
+                                   const rounds_options& options,
+                                   const std::function<void(const std::string&)>& progress)
+{
+    std::vector<rounds_case> out;
+    for_each_type([&]<class T>(T) {
+        const std::string_view type = element_traits<T>::name;
+        const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold) {
+            const std::string name = case_name(p.name, n, type, cold);
+            std::vector<const contender*> members;
+            for (const contender* c : group) {
+                if (c->of<T>().sort && n <= size_cap(*c, p)) members.push_back(c);
+            }
+            const bool enough = whole_group ? members.size() == group.size()
+                                            : members.size() >= 2 && members.front() == group.front();
+            if (!enough || !wanted(name)) return;
+            if (progress) progress(name);
+            out.push_back(run_rounds<T>(run, members, p, n, cold, options));
+        };
+        for (const pattern_info& p : all_patterns) {
+            for (const std::uint32_t n : suite_sizes) {
+                for (const bool cold : {false, true}) {
+                    if (full_grid || in_default_run(type, p.p, n, cold)) each(p, n, cold);
+                }
+            }
+        }
+        const user_data* data = run.data();
+        if (data != nullptr && data->type() == type) {
+            for (const std::uint32_t n : data->sizes()) {
+                for (const bool cold : {false, true}) {
+                    if (!cold || full_grid) each(data->pattern(), n, cold);
+                }
+            }
+        }
+    });
+    return out;
+}
+
+void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
+                  const std::vector<rounds_case>& cases)
+{
+    std::fputs("{\n  \"context\": {", out);
+    const char* sep = "";
+    for (const auto& [key, value] : environment_context()) {
+        std::fprintf(out, "%s\"%s\": \"%s\"", sep, key.c_str(), json_escaped(value).c_str());
+        sep = ", ";
+    }
+    const auto names = [&](const std::vector<const contender*>& members) {
+        std::string text;
+        for (std::size_t m = 0; m < members.size(); ++m) {
+            text += (m ? ", \"" : "\"") + json_escaped(members[m]->id) + "\"";
+        }
+        return text;
+    };
+    std::fprintf(out, "},\n  \"group\": [%s],\n", names(group).c_str());
+    std::fprintf(out,
+                 "  \"min_rounds\": %u, \"rounds\": %u, \"width\": %g, \"budget_seconds\": %g, "
+                 "\"round_seconds\": %g, \"seed\": %u, \"threads\": %u,\n  \"cases\": [\n",
+                 options.min_rounds, options.rounds, options.width, options.budget_seconds, options.round_seconds,
+                 options.seed, options.threads);
+    const auto series = [&](const rounds_case& c, const char* key, auto field) {
+        std::fprintf(out, ", \"%s\": [", key);
+        for (std::size_t m = 0; m < c.rounds.size(); ++m) {
+            std::fputs(m ? ", [" : "[", out);
+            for (std::size_t r = 0; r < c.rounds[m].size(); ++r) {
+                std::fprintf(out, "%s%.6g", r ? ", " : "", field(c.rounds[m][r]));
+            }
+            std::fputs("]", out);
+        }
+        std::fputs("]", out);
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const rounds_case& c = cases[i];
+        std::string batches;
+        for (const std::size_t b : c.batches) batches += (batches.empty() ? "" : ", ") + std::to_string(b);
+        std::fprintf(out,
+                     "    {\"case\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
+                     "\"cold\": %s, \"members\": [%s], \"figure\": \"%s\", \"batches_per_round\": [%s], "
+                     "\"arrays_per_batch\": %zu, \"stopped\": \"%s\", \"widest\": %s",
+                     c.name.c_str(), c.type.c_str(), c.pattern.c_str(), c.n, c.cold ? "true" : "false",
+                     names(c.members).c_str(), c.cpu_figure ? "cpu" : "wall", batches.c_str(), c.arrays,
+                     c.stopped.c_str(), std::isfinite(c.widest) ? std::to_string(c.widest).c_str() : "null");
+        series(c, "ns_per_call", [&](const round_figures& f) { return c.figure(f); });
+        series(c, "wall_ns", [](const round_figures& f) { return f.wall_ns; });
+        series(c, "cpu_ns", [](const round_figures& f) { return f.cpu_ns; });
+        series(c, "copy_ns", [](const round_figures& f) { return f.copy_ns; });
+        series(c, "read_ns", [](const round_figures& f) { return f.read_ns; });
+        std::fprintf(out, "}%s\n", i + 1 < cases.size() ? "," : "");
+    }
+    std::fputs("  ]\n}\n", out);
+}

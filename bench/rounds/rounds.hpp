@@ -1,0 +1,88 @@
+// Paired rounds: a group of contenders timed on the same arrays, round after
+// round, each round visiting every member in a fresh random order. A burst
+// of load or a drift of the machine then falls on every member of a round
+// alike, and the ratio of two members within one round cancels it, where
+// figures from separate runs or separate benchmarks add it instead. An A/B
+// comparison is a group of two.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/engine/grid.hpp"
+#include "bench/engine/session.hpp"
+
+struct rounds_options {
+    unsigned min_rounds = 20;      // rounds per case before the interval is looked at
+    unsigned rounds = 200;         // per case, at most
+    double width = 0.02;           // stop once every ratio's 95% interval is within +-width of it
+    double budget_seconds = 20;    // or once a case has run this long
+    double round_seconds = 0.002;  // each member's share of a round, at least (whole batches)
+    std::uint32_t seed = 1;        // of the order within each round
+    unsigned threads = 1;          // for a parallel member
+};
+
+// One member's figures in one round, nanoseconds per call: its sort's wall
+// and CPU time, and the floor of the same batches (copying the arrays into
+// place, one read of them).
+struct round_figures {
+    double wall_ns = 0;
+    double cpu_ns = 0;
+    double copy_ns = 0;
+    double read_ns = 0;
+};
+
+// One case of a group: what each member did in each round.
+struct rounds_case {
+    std::string name;  // pattern/size[/type][/cold]
+    std::string type;
+    std::string pattern;
+    std::uint32_t n = 0;
+    bool cold = false;
+    std::vector<const contender*> members;  // those of the group that take the case; the first is the reference
+    // The time that ratios are taken of: CPU time, which leaves out the time
+    // slices that other processes took; wall time where a member runs on
+    // several threads.
+    bool cpu_figure = true;
+    std::vector<std::size_t> batches;  // per member: its batches in each round
+    std::size_t arrays = 0;   // arrays per batch
+    std::vector<std::vector<round_figures>> rounds;  // [member][round]
+    std::string stopped;                             // "interval", "budget" or "rounds"
+    double widest = 0;  // the widest ratio's interval half-width, relative, when it stopped
+
+    double figure(const round_figures& f) const { return cpu_figure ? f.cpu_ns : f.wall_ns; }
+};
+
+// The half-width, relative to the ratio, of the 95% confidence interval of
+// the median of paired ratios b[i]/a[i], from their order: distribution
+// free, so that the few rounds a burst of load hit on one side move it no
+// more than any other round. Infinite below six pairs, too few for one.
+double paired_half_width(const std::vector<double>& a, const std::vector<double>& b);
+
+// Runs the rounds of one case: each member's untimed warm-up call first,
+// then rounds until every member's ratio to the first is known to
+// options.width, or the budget or the most rounds are spent. Every batch is
+// checked after its clock read; a member that leaves a wrong result throws
+// std::runtime_error naming it.
+template <class T>
+rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
+                       std::uint32_t n, bool cold, const rounds_options& options,
+                       const tick_source& clock = monotonic_ticks, const cost_meter& meter = thread_costs);
+
+// The cases of the grid (the default run's, or all with `full_grid`) whose
+// name `wanted` accepts, each run in rounds: with every member of the group
+// where `whole_group`, else with the members that take the case, when the
+// first does and one more. `progress` hears each case's name before it runs.
+std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
+                                   bool full_grid,
+                                   const std::function<bool(const std::string&)>& wanted,
+                                   const rounds_options& options,
+                                   const std::function<void(const std::string&)>& progress = {});
+
+// The cases as JSON: the group, the options, and every member's figures in
+// every round.
+void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
+                  const std::vector<rounds_case>& cases);

@@ -1,0 +1,129 @@
+"""Contender libraries through --contender: the example runs and counts, and
+every way a library can be wrong ends the run with one line and status 1."""
+
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[3] / "tools"))
+from benchdata import build_dir, executable  # noqa: E402
+
+BUILD = build_dir()
+SUITE = executable(BUILD, "sortbench-patterns")
+COUNTS = executable(BUILD, "sortbench-counts")
+EXAMPLE, BROKEN, EMPTY, COSTLY = (os.environ[k] for k in ("EXAMPLE_CONTENDER", "BROKEN_CONTENDER", "EMPTY_CONTENDER",
+                                                          "COSTLY_CONTENDER"))
+
+
+def run(binary, *args):
+    return subprocess.run([str(binary), *args], capture_output=True, text=True, timeout=120)
+
+
+# What a run that should not start at all would otherwise run: little, so
+# that a library wrongly accepted fails at once.
+NOTHING_MUCH = {SUITE: "--benchmark_filter=^heapsort/random/10/manual_time$", COUNTS: "--filter=^heapsort/random/10$"}
+
+
+class Loading(unittest.TestCase):
+    def assert_one_line_failure(self, result, *words):
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = result.stderr.strip().splitlines()
+        self.assertEqual(len(lines), 1, result.stderr)
+        for w in words:
+            self.assertIn(w, lines[0])
+
+    def test_missing_file(self):
+        for binary in (SUITE, COUNTS):
+            self.assert_one_line_failure(run(binary, "--contender=/nonexistent.so", NOTHING_MUCH[binary]),
+                                         "/nonexistent.so", "No such file")
+
+    def test_library_without_sorts(self):
+        for binary in (SUITE, COUNTS):
+            self.assert_one_line_failure(run(binary, f"--contender={EMPTY}", NOTHING_MUCH[binary]), EMPTY,
+                                         "exports no sortbench_sort_")
+
+    def test_name_clash(self):
+        self.assert_one_line_failure(run(SUITE, f"--contender={EXAMPLE}", f"--contender={EXAMPLE}", NOTHING_MUCH[SUITE]),
+                                     "'heapsort' is taken")
+
+
+class Running(unittest.TestCase):
+    def test_two_builds_load_side_by_side_under_their_names(self):
+        r = run(COUNTS, f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^[ab]/random/1000$")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual([line.split()[0] for line in r.stdout.splitlines()[1:]], ["a", "b"])
+
+    def test_ab_of_one_build_against_itself(self):
+        r = subprocess.run([str(Path(__file__).resolve().parents[3] / "tools" / "ab.py"), "a", "b",
+                            f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^random/1000$",
+                            "--rounds=6"], capture_output=True, text=True, timeout=120,
+                           env={**os.environ, "SORTBENCH_BUILD": str(BUILD)})
+        self.assertEqual(r.returncode, 0, r.stderr)
+        row = [line for line in r.stdout.splitlines() if line.startswith("| random/1000 |")]
+        self.assertEqual(len(row), 1, r.stdout)
+        self.assertEqual(row[0].split("|")[7].strip(), "6")  # rounds
+
+
+    def test_hidden_costs_are_counted_per_call(self):
+        """1,000 bytes in one allocation and one system call per call, next
+        to the built-in sorts' none; a count this machine cannot take is
+        absent and named in the context, never 0."""
+        with tempfile.TemporaryDirectory() as tmp:
+            out = Path(tmp) / "run.json"
+            r = run(SUITE, f"--contender={COSTLY}", "--benchmark_filter=^(costly|pdqsort)/random/(100|1024)/manual_time$",
+                    "--benchmark_min_time=0.01", "--benchmark_repetitions=1", f"--benchmark_out={out}")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            doc = json.loads(out.read_text())
+        runs = {b["run_name"].split("/manual_time")[0]: b for b in doc["benchmarks"]}
+        self.assertEqual(len(runs), 4, list(runs))
+        for name, b in runs.items():
+            mine = name.startswith("costly")
+            for key, counted, value in (("syscalls_per_call", "syscalls", 1.0),
+                                        ("allocs_per_call", "allocations", 1.0),
+                                        ("alloc_bytes_per_call", "allocations", 1000.0)):
+                with self.subTest(name=name, counter=key):
+                    if doc["context"][counted].startswith("n/a"):
+                        self.assertNotIn(key, b)
+                    elif key == "syscalls_per_call" and mine and doc["context"]["allocations"].startswith("n/a"):
+                        # A sanitizer's allocator serves the malloc, and now
+                        # and then maps memory for it: its system calls too.
+                        self.assertGreaterEqual(b[key], 1.0)
+                        self.assertLess(b[key], 1.1)
+                    else:
+                        self.assertEqual(b[key], value if mine else 0.0)
+            self.assertGreaterEqual(b["off_cpu"], 0.0)
+            self.assertGreater(b["copies"], 0.0)
+
+    def test_example_runs_on_every_type_it_exports(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            out = Path(tmp) / "run.json"
+            r = run(SUITE, f"--contender={EXAMPLE}", "--benchmark_filter=^heapsort/[^/]+/(10|100|1024|10000)(/|$)",
+                    "--benchmark_min_time=0.0001", "--benchmark_repetitions=1", f"--benchmark_out={out}")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            names = {b["run_name"] for b in json.loads(out.read_text())["benchmarks"]}
+        types = {n.split("/")[3] if n.split("/")[3] in ("int64", "double", "kv16", "string") else "int32"
+                 for n in names}
+        self.assertEqual(types, {"int32", "int64", "double", "kv16", "string"})
+
+    def test_wrong_results_fail_the_run(self):
+        r = run(SUITE, f"--contender={BROKEN}", "--benchmark_filter=^broken/random/1000/",
+                "--benchmark_min_time=0.0001", "--benchmark_repetitions=1")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("WRONG RESULT: broken/random/1000", r.stderr)
+
+    def test_example_comparisons_are_counted(self):
+        r = run(COUNTS, f"--contender={EXAMPLE}", "--filter=^heapsort/random/10000", "--format=json")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        records = json.loads(r.stdout)
+        self.assertTrue(records)
+        for rec in records:
+            self.assertGreater(rec["comparisons"], 0)
+            self.assertIsNone(rec["moves"])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,60 @@
+// The flag parser both programs use.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/engine/flags.hpp"
+
+namespace {
+
+constexpr flag_spec specs[] = {
+    {"full_grid", "", "a boolean"},
+    {"max_threads", "N", "a value"},
+    {"contender", "PATH", "a value kept every time", true},
+};
+
+TEST(Flags, BooleansValuesAndTheRest)
+{
+    const parsed_flags f({"--full_grid", "--max_threads=4", "--benchmark_filter=x", "--contender=a.so",
+                          "--max_threads=8", "--contender=b.so", "--full_grid_extra"},
+                         specs);
+    EXPECT_TRUE(f.boolean("full_grid"));
+    EXPECT_EQ(f.value("max_threads"), "8");
+    EXPECT_EQ(f.values("contender"), (std::vector<std::string>{"a.so", "b.so"}));
+    EXPECT_EQ(f.rest(), (std::vector<std::string>{"--benchmark_filter=x", "--full_grid_extra"}));
+
+    EXPECT_FALSE(parsed_flags({"--full_grid=false"}, specs).boolean("full_grid"));
+    EXPECT_TRUE(parsed_flags({"--full_grid=false", "--full_grid=true"}, specs).boolean("full_grid"));
+    EXPECT_FALSE(parsed_flags({}, specs).given("full_grid"));
+    EXPECT_FALSE(parsed_flags({}, specs).value("max_threads").has_value());
+}
+
+TEST(Flags, RefuseABadSpellingInOneLine)
+{
+    const auto message = [](std::vector<std::string> args) {
+        try {
+            parsed_flags f(args, specs);
+        } catch (const flag_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message({"--full_grid=yes"}), "--full_grid takes true or false, not 'yes'");
+    EXPECT_EQ(message({"--full_grid="}), "--full_grid takes true or false, not ''");
+    EXPECT_EQ(message({"--max_threads"}), "--max_threads needs a value: --max_threads=N");
+    EXPECT_EQ(message({"--max_threads="}), "accepted");  // an empty value is for the caller to judge
+}
+
+TEST(Flags, WholeNumbersInRange)
+{
+    EXPECT_EQ(whole_number("1", 1, 65536), 1u);
+    EXPECT_EQ(whole_number("128", 1, 65536), 128u);
+    EXPECT_EQ(whole_number("65536", 1, 65536), 65536u);
+    for (const char* bad : {"", "0", "-1", "65537", "99999", "4x", " 4", "1e3", "999999999999"}) {
+        EXPECT_FALSE(whole_number(bad, 1, 65536).has_value()) << '"' << bad << '"';
+    }
+    EXPECT_NE(flags_help(specs).find("  --max_threads=N"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// Paired rounds under a scripted clock: both members sort the same arrays in
+// every round, in an order that changes, each timed alone; a wrong result
+// names its member.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "bench/rounds/rounds.hpp"
+
+namespace {
+
+// The scripted world: a call of member A moves the clock by 100 ticks, of
+// B by 150; every call notes its member and the array it was handed.
+struct script {
+    std::uint64_t now = 0;
+    std::vector<char> calls;                   // 'A' or 'B', in order
+    std::map<char, std::vector<std::int32_t>> firsts;  // each call's first element, per member
+    bool b_breaks = false;
+} world;
+
+std::uint64_t scripted_counter()
+{
+    return world.now;
+}
+
+std::uint64_t nanosecond_frequency()
+{
+    return 1'000'000'000;
+}
+
+constexpr tick_source scripted_clock{scripted_counter, nanosecond_frequency};
+
+// The CPU clock runs with the scripted one: no time off the CPU.
+cost_totals scripted_costs()
+{
+    cost_totals t;
+    t.cpu_ns = world.now;
+    return t;
+}
+
+constexpr cost_meter scripted_meter{scripted_costs, scripted_costs};
+
+template <char Member, std::uint64_t Ticks>
+void recording_sort(std::int32_t* a, std::uint32_t n)
+{
+    world.calls.push_back(Member);
+    world.firsts[Member].push_back(a[0]);
+    std::sort(a, a + n);
+    if (Member == 'B' && world.b_breaks) std::swap(a[0], a[n - 1]);
+    world.now += Ticks;
+}
+
+contender member(const char* id, sort_fn<std::int32_t>* sort)
+{
+    contender c{id, 0, {}, {}};
+    c.forms.of<std::int32_t>().sort = sort;
+    return c;
+}
+
+TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
+{
+    world = {};
+    session run;
+    const contender a = member("A", recording_sort<'A', 100>);
+    const contender b = member("B", recording_sort<'B', 150>);
+    rounds_options options;
+    options.min_rounds = 12;
+    options.round_seconds = 0;  // one batch a share
+    const pattern_info& random = *std::find_if(all_patterns.begin(), all_patterns.end(),
+                                               [](const pattern_info& p) { return p.p == pattern::random; });
+    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options,
+                                                   scripted_clock, scripted_meter);
+    EXPECT_EQ(c.name, "random/1000");
+    ASSERT_EQ(c.rounds.size(), 2u);
+    // A ratio that does not move is known at once: the least rounds.
+    EXPECT_EQ(c.stopped, "interval");
+    ASSERT_EQ(c.rounds[0].size(), 12u);
+    ASSERT_EQ(c.rounds[1].size(), 12u);
+    for (unsigned r = 0; r < 12; ++r) {
+        EXPECT_EQ(c.rounds[0][r].wall_ns, 100.0);
+        EXPECT_EQ(c.rounds[0][r].cpu_ns, 100.0);
+        EXPECT_EQ(c.rounds[1][r].cpu_ns, 150.0);
+        EXPECT_EQ(c.rounds[1][r].copy_ns, 0.0);  // the scripted clock stands still while arrays are copied
+    }
+    // Both were handed the same arrays, call for call.
+    EXPECT_EQ(world.firsts['A'], world.firsts['B']);
+    // After the warm-up and sizing calls, each round's first member varies.
+    ASSERT_EQ(c.batches, (std::vector<std::size_t>{1, 1}));
+    const std::size_t per_share = c.arrays;
+    const std::size_t start = world.calls.size() - 2 * per_share * 12;
+    std::map<char, int> first_in_round;
+    for (unsigned r = 0; r < 12; ++r) ++first_in_round[world.calls[start + 2 * per_share * r]];
+    EXPECT_GT(first_in_round['A'], 0);
+    EXPECT_GT(first_in_round['B'], 0);
+
+    world = {};
+    world.b_breaks = true;
+    EXPECT_THROW(
+        {
+            try {
+                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, scripted_clock,
+                                         scripted_meter);
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "wrong result: B did not sort random/1000");
+                throw;
+            }
+        },
+        std::runtime_error);
+}
+
+// Twenty rounds of ratios 1.00, 1.01, ..., 1.19: the 95% interval of their
+// median (1.095) runs from the 6th smallest to the 6th largest, 1.05 to
+// 1.14. One round that a burst doubled on one side moves each end by one
+// place only.
+TEST(Rounds, IntervalOfPairedRatios)
+{
+    std::vector<double> a(20, 2.0), b;
+    for (int i = 0; i < 20; ++i) b.push_back(2.0 * (1 + i / 100.0));
+    EXPECT_NEAR(paired_half_width(a, b), 1.14 / 1.095 - 1, 1e-12);
+    b[3] *= 2;
+    EXPECT_NEAR(paired_half_width(a, b), 1.15 / 1.105 - 1, 1e-12);
+    EXPECT_EQ(paired_half_width(std::vector<double>(6, 1), std::vector<double>(6, 3)), 0.0);
+    EXPECT_TRUE(std::isinf(paired_half_width(std::vector<double>(5, 1), std::vector<double>(5, 3))));
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+"""The arithmetic of the tools in tools/, on hand-made figures: the figure of a
+benchmark, the statistics, the spread across processes, the cross-check's
+verdicts, the ratio and thread tables and the report's comparison of runs."""
+
+import json
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import benchdata  # noqa: E402
+from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, paired, parse_name, ratio_intervals,  # noqa: E402
+                       ratios_to, tie)
+from paired_table import rows as paired_rows  # noqa: E402
+from crosscheck import verdict as crosscheck_verdict  # noqa: E402
+from processes import spread  # noqa: E402
+from ratio_table import ratio_table, type_summary  # noqa: E402
+from report import compared, ratio_tables, verdict  # noqa: E402
+from threads_table import thread_rows  # noqa: E402
+
+
+def entry(name, ns, aggregate=None):
+    e = {"name": name, "run_name": f"{name}/manual_time", "run_type": "aggregate" if aggregate else "iteration",
+         "real_time": ns, "time_unit": "ns"}
+    if aggregate:
+        e["aggregate_name"] = aggregate
+    return e
+
+
+def suite_file(entries, tmp, file="run.json", context=None):
+    path = Path(tmp) / file
+    path.write_text(json.dumps({"context": context or {"noisy_cv": "0.050000"}, "benchmarks": entries}))
+    return SuiteRun(path)
+
+
+class Statistics(unittest.TestCase):
+    def test_names_parse_once_into_records(self):
+        for text, name in [
+                ("pdqsort/random/10000", Name("pdqsort", "random", 10000)),
+                ("pdqsort/random/10000/manual_time", Name("pdqsort", "random", 10000)),
+                ("c/p/100/kv16/threads:2/cold", Name("c", "p", 100, "kv16", 2, True)),
+                ("c/p/100/cold", Name("c", "p", 100, cold=True)),
+                ("ips4o_par/random/1000000/threads:8", Name("ips4o_par", "random", 1000000, threads=8))]:
+            self.assertEqual(parse_name(text), name, text)
+            self.assertEqual(str(name), text.removesuffix("/manual_time"))
+        for other in ["BM_Sort", "a/b", "a/b/c", "a/b/10/x/y"]:
+            self.assertIsNone(parse_name(other), other)
+
+    def test_the_figure_is_the_median_of_the_repetitions(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file([entry("a/r/10", ns) for ns in (1, 2, 3, 10)]
+                             + [entry("b/r/10", 7), entry("b/r/10", 99), entry("b/r/10", 5, "median")], tmp)
+        a, b = run.figures[Name("a", "r", 10)], run.figures[Name("b", "r", 10)]
+        self.assertEqual(a.value, 2.5)  # the median of four, not the mean (4) nor the upper median (3)
+        self.assertEqual(a.minimum, 1)
+        self.assertEqual(b.value, 5)  # Google Benchmark's own median aggregate wins
+
+    def test_cv_and_geometric_mean_by_hand(self):
+        self.assertAlmostEqual(cv([1, 2, 3]), 0.5)  # sample sd 1 over mean 2
+        self.assertIsNone(cv([4]))
+        self.assertAlmostEqual(gmean([0.25, 4]), 1.0)  # where the plain mean is 2.125
+        self.assertAlmostEqual(gmean([2, 8]), 4.0)
+
+    def test_differ_by_mann_whitney_with_a_warning_below_nine(self):
+        apart = differ([1, 2, 3, 4, 5], [6, 7, 8, 9, 10])
+        self.assertAlmostEqual(apart.p, 2 / 252)
+        self.assertTrue(apart.significant)
+        self.assertIn("fewer than 9", apart.warning)
+        self.assertFalse(differ([1, 2], [6, 7]).significant)  # p = 1/3 at best
+        many = differ(range(10), range(5, 15))
+        self.assertEqual(many.warning, "")
+
+    def test_paired_ratio_interval_and_verdict(self):
+        a = [100, 102, 98, 101, 99, 100, 103, 97, 100, 101]
+        slower = paired(a, [x * 1.05 for x in a])  # every round 5% slower
+        self.assertAlmostEqual(slower.ratio, 1.05)
+        self.assertAlmostEqual(slower.low, 1.05)
+        self.assertEqual(slower.verdict(), "B slower")
+        # Ratios 0.5 and 2 alternate: their geometric mean is 1, the test
+        # finds no side, and the interval holds 1.
+        tie = paired([100] * 10, [50, 200] * 5)
+        self.assertAlmostEqual(tie.ratio, 1.0)
+        self.assertLess(tie.low, 1.0)
+        self.assertGreater(tie.high, 1.0)
+        self.assertEqual(tie.verdict(), "no difference")
+        faster = paired(a, [x * r for x, r in zip(a, [0.9, 0.92, 0.95, 0.91, 0.93, 0.9, 0.94, 0.92, 0.96, 0.9])])
+        self.assertEqual(faster.verdict(), "B faster")
+        self.assertLess(faster.high, 1.0)
+
+
+    def test_median_ratio_of_paired_rounds_and_its_interval(self):
+        # Twenty rounds of ratios 1.00 .. 1.19: the median 1.095, and the
+        # interval from the 6th smallest to the 6th largest (the binomial).
+        r = median_ratio([2.0] * 20, [2.0 * (1 + i / 100) for i in range(20)])
+        self.assertAlmostEqual(r.ratio, 1.095)
+        self.assertEqual((round(r.low, 6), round(r.high, 6)), (1.05, 1.14))
+        self.assertAlmostEqual(r.half_width, 1.14 / 1.095 - 1)
+        self.assertEqual(median_ratio([1] * 5, [2] * 5).high, float("inf"))  # too few for an interval
+
+    def test_a_tie_crosses_one_or_the_runner_up(self):
+        self.assertTrue(tie((0.98, 1.01)))
+        self.assertFalse(tie((0.90, 0.97)))
+        self.assertTrue(tie((0.90, 0.97), (0.96, 0.99)))   # overlaps the one ranked above
+        self.assertFalse(tie((0.90, 0.94), (0.96, 0.99)))
+        self.assertFalse(tie(None))
+        # In a rounds file: b is 1.02 in half the rounds, 0.99 in the other
+        # half (a tie with the reference a); c is 0.5 throughout.
+        case = benchdata.RoundsCase("random/1000", ["a", "b", "c"], "cpu", [[10.0] * 20, [10.2, 9.9] * 10, [5.0] * 20],
+                                    [[10.0] * 20] * 3, [[1.0] * 20] * 3, [[0.5] * 20] * 3)
+        ranked = paired_rows(case)
+        self.assertEqual([m for m, _, _ in ranked], ["c", "a", "b"])
+        self.assertTrue(tie(ranked[2][1].interval))
+        self.assertFalse(tie(ranked[0][1].interval))
+        self.assertEqual(ranked[0][2], 10.0)  # copies: wall over the copy floor
+
+    def test_ranges_of_unpaired_repetitions_and_counters_left_out(self):
+        entries = [entry("std_sort/random/1000", ns) for ns in (100, 110)]
+        entries += [entry("a/random/1000", ns) for ns in (50, 60)] + [entry("b/random/1000", ns) for ns in (95, 120)]
+        entries[0]["cpu_ns"] = 90.0
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp)
+        spans = ratio_intervals(run)
+        self.assertEqual(spans[("a", "random")], (50 / 110, 60 / 100))
+        self.assertFalse(tie(spans[("a", "random")]))
+        self.assertTrue(tie(spans[("b", "random")]))
+        counters = run.figures[Name("std_sort", "random", 1000)].counters
+        self.assertEqual(counters["cpu_ns"], 90.0)
+        self.assertNotIn("syscalls_per_call", counters)  # not counted: absent, never 0
+
+
+class Tools(unittest.TestCase):
+    def test_spread_across_processes_against_within(self):
+        # Three processes, each tight (sd 1 within) but moved as a whole.
+        s = spread([[99, 100, 101], [199, 200, 201], [299, 300, 301]])
+        self.assertEqual(s.minimums, [99, 199, 299])
+        self.assertAlmostEqual(s.within_median, 1 / 200)  # the middle process's
+        self.assertAlmostEqual(s.across, 100 / 199)
+
+    def test_crosscheck_verdicts(self):
+        self.assertEqual(crosscheck_verdict([100, 101, 99], [102, 103, 101])[1], "agree")
+        self.assertEqual(crosscheck_verdict([100, 90, 110, 95, 105], [120, 80, 130, 85, 125])[1], "within noise")
+        ratio, v = crosscheck_verdict([100, 101, 102, 103, 104], [120, 121, 122, 123, 124])
+        self.assertEqual(v, "DIFFER")
+        self.assertAlmostEqual(ratio, 102 / 122)
+        # Two runs a side cannot reach p < 0.05, however far apart.
+        self.assertEqual(crosscheck_verdict([100, 101], [200, 201])[1], "within noise")
+
+    def test_ratio_table_is_a_geometric_mean_over_sizes(self):
+        entries = []
+        for n, (base, mine) in {1000: (100, 25), 10000: (100, 400), 100: (100, 1)}.items():
+            entries += [entry(f"std_sort/random/{n}", base, "median"), entry(f"mine/random/{n}", mine, "median")]
+        entries += [entry("std_sort/random/1000/int64", 10, "median"), entry("mine/random/1000/int64", 20, "median")]
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp)
+        contenders, patterns, table = ratio_table(run, "int32", "warm", 1000)
+        self.assertEqual((contenders, patterns), (["std_sort", "mine"], ["random"]))
+        self.assertAlmostEqual(table[("mine", "random")], 1.0)  # 0.25 and 4; size 100 left out
+        _, types, summary = type_summary(run, "warm", 1000)
+        self.assertEqual(types, ["int32", "int64"])
+        self.assertAlmostEqual(summary[("mine", "int64")], 2.0)
+        self.assertEqual(ratios_to({("a", "p", 1000): 5.0}), {})  # nothing to relate to
+
+    def test_thread_table_against_the_best_sequential(self):
+        entries = [entry("par/random/1000000/threads:1", 80e6, "median"),
+                   entry("par/random/1000000/threads:2", 40e6, "median"),
+                   entry("fast/random/1000000", 20e6, "median"), entry("slow/random/1000000", 90e6, "median")]
+        with tempfile.TemporaryDirectory() as tmp:
+            counts, rows = thread_rows(suite_file(entries, tmp), "random")
+        self.assertEqual(counts, [1, 2])
+        self.assertEqual(rows, [("par", 1000000, {1: 80e6, 2: 40e6}, ("fast", 20e6))])
+
+    def test_report_comparison_says_which_side_is_slower(self):
+        new = [entry("a/r/1000", ns) for ns in range(200, 210)] + [entry("b/r/1000", ns) for ns in range(100, 110)]
+        old = [entry("a/r/1000", ns) for ns in range(100, 110)] + [entry("b/r/1000", ns) for ns in range(100, 110)]
+        with tempfile.TemporaryDirectory() as tmp:
+            rows, fewest = compared(suite_file(new, tmp, "new.json"), suite_file(old, tmp, "old.json"))
+        by_name = {str(n): (ratio, p) for ratio, p, n in rows}
+        self.assertEqual(fewest, 10)
+        self.assertAlmostEqual(by_name["a/r/1000"][0], 204.5 / 104.5)  # new over old: a got slower
+        self.assertLess(by_name["a/r/1000"][1], benchdata.ALPHA)
+        self.assertEqual(by_name["b/r/1000"][0], 1.0)
+        self.assertGreater(by_name["b/r/1000"][1], benchdata.ALPHA)
+        self.assertAlmostEqual(gmean(r for r, _, _ in rows), (204.5 / 104.5) ** 0.5)
+
+    def test_report_shows_who_does_not_take_a_type(self):
+        entries = [entry(f"{c}/random/1000{t}", 10.0, "median") for c in ("std_sort", "vq") for t in ("", "/int64")]
+        entries += [entry("std_sort/random/1000/rec1k", 10.0, "median")]
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp, context={"contenders": "std_sort,vq", "types": "int32,int64,rec1k"})
+        page = ratio_tables(run)
+        self.assertIn("Not run on rec1k (they do not take it): vq.", page)
+        self.assertNotIn("Not run on int64", page)
+
+    def test_report_verdict_best_over_patterns_and_fastest_on_random(self):
+        # std_sort 100 ns everywhere; a half of it on both patterns (0.50);
+        # b a quarter on random but eight times on ascending: sqrt(0.25 * 8) = 1.41.
+        entries = []
+        for n in (1000, 10000):
+            for p in ("random", "ascending"):
+                entries += [entry(f"std_sort/{p}/{n}", 100.0, "median"), entry(f"a/{p}/{n}", 50.0, "median")]
+            entries += [entry(f"b/random/{n}", 25.0, "median"), entry(f"b/ascending/{n}", 800.0, "median")]
+        entries.append(entry("a/random/10/kv16", 1.0, "median"))  # below 1,000 elements: not counted
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp, context={"contenders": "std_sort,a,b", "patterns": "random,ascending"})
+        self.assertEqual(verdict(run), [
+            "On int32, a is the best over all 2 patterns at 1,000 elements and more (0.50 of std_sort's time, "
+            "geometric mean); on random input at 10,000 elements the fastest is b (25 ns), and the runner-up "
+            "over all patterns is std_sort (1.00)."])
+
+
+if __name__ == "__main__":
+    unittest.main()
