@@ -136,36 +136,12 @@ def differ(a, b, alpha=ALPHA):
     return Difference(p, p < alpha, warning)
 
 
-@dataclass
-class Paired:
-    """B against A from paired samples (round by round): the geometric mean
-    of the ratios b/a, its confidence interval (Student's t on the log
-    ratios), and Wilcoxon's signed-rank test of the log ratios against 0."""
-    ratio: float
-    low: float
-    high: float
-    p: float
-    pairs: int
-
-    def verdict(self, alpha=ALPHA):
-        if self.p >= alpha:
-            return "no difference"
-        return "B faster" if self.ratio < 1 else "B slower"
-
-
-def paired(a, b, level=1 - ALPHA):
-    a, b = list(a), list(b)
-    if len(a) != len(b) or len(a) < 2:
-        raise ToolError("paired samples need two pairs or more, as many of A as of B")
+def wilcoxon_p(a, b):
+    """A second test beside the paired figure, never instead of it:
+    Wilcoxon's signed-rank p of the log ratios b/a against 0 (1 where every
+    ratio is 1)."""
     logs = [math.log(y / x) for x, y in zip(a, b)]
-    mean = statistics.fmean(logs)
-    sem = float(stats.sem(logs))
-    if sem == 0:
-        low = high = mean
-    else:
-        low, high = stats.t.interval(level, len(logs) - 1, loc=mean, scale=sem)
-    p = 1.0 if all(v == 0 for v in logs) else float(stats.wilcoxon(logs).pvalue)
-    return Paired(math.exp(mean), math.exp(low), math.exp(high), p, len(logs))
+    return 1.0 if all(v == 0 for v in logs) else float(stats.wilcoxon(logs).pvalue)
 
 
 # --- the companion suite's benchmarks -------------------------------------
@@ -204,6 +180,30 @@ def parse_name(run_name):
                 bool(m["cold"]))
 
 
+# Which time a ratio is taken of. "held", the default, is the one that holds
+# on a busy machine: CPU time for a sequential sort, which leaves out the time
+# slices other processes took (two busy loops beside a run moved wall-time
+# ratios by 16% across processes and CPU-time ones by 2%), and wall time for a
+# parallel one, whose CPU time adds up its threads. "wall" is the old view.
+FIGURES = ("held", "wall", "cpu")
+
+
+def held(figure, threads=0):
+    """The kind of time ("wall" or "cpu") that `figure` means for a benchmark
+    on `threads` threads (0: sequential)."""
+    if figure not in FIGURES:
+        raise ToolError(f"no figure {figure!r}; one of {', '.join(FIGURES)}")
+    if figure == "held":
+        return "wall" if threads else "cpu"
+    return figure
+
+
+def figure_label(figure):
+    """What a table says it took."""
+    return {"held": "CPU time for sequential sorts, wall time for parallel ones",
+            "wall": "wall time", "cpu": "CPU time"}[figure]
+
+
 # What the suite counts beside each figure, per call unless named otherwise.
 # A counter that could not be counted (system calls without the tracepoint,
 # allocations under a sanitizer) is absent, and shown as n/a.
@@ -234,6 +234,18 @@ class Figure:
     def spread(self):
         """(fastest, slowest) repetition; None with fewer than two."""
         return (min(self.samples), max(self.samples)) if len(self.samples) > 1 else None
+
+    def of(self, kind):
+        """The figure of one kind ("wall" or "cpu", see held()): the median
+        over the repetitions; None where the run has none."""
+        return self.value if kind == "wall" else self.counters.get("cpu_ns")
+
+    def spread_of(self, kind):
+        """(fastest, slowest) repetition of one kind; None with fewer than two."""
+        if kind == "wall":
+            return self.spread
+        cpu = [c["cpu_ns"] for c in self.counter_samples if "cpu_ns" in c]
+        return (min(cpu), max(cpu)) if len(cpu) > 1 else None
 
     @property
     def value(self):
@@ -345,15 +357,15 @@ class SuiteRun:
         except (KeyError, TypeError, ValueError):
             return None
 
-    def values(self, type_name="int32", state="warm", figure="wall"):
+    def values(self, type_name="int32", state="warm", figure="held"):
         """{(contender, pattern, size): the figure} of the sequential sorts
-        of one type and cache state, wall time or (figure="cpu") CPU time;
-        skipped cases are left out."""
+        of one type and cache state (see FIGURES); skipped cases and figures
+        the run did not record are left out."""
         out = {}
         for n, f in self.figures.items():
             if n.type != type_name or n.state != state or n.threads or f.value is None:
                 continue
-            value = f.value if figure == "wall" else f.counters.get("cpu_ns")
+            value = f.of(held(figure, n.threads))
             if value:
                 out[(n.contender, n.pattern, n.size)] = value
         return out
@@ -375,7 +387,7 @@ def ratios_to(values, base="std_sort", min_size=1000):
     return {k: gmean(v) for k, v in per.items()}
 
 
-def ratio_intervals(run, type_name="int32", state="warm", base="std_sort", min_size=1000):
+def ratio_intervals(run, type_name="int32", state="warm", base="std_sort", min_size=1000, figure="held"):
     """{(contender, pattern): (low, high)}: the geometric mean over the same
     sizes as ratios_to of the widest ratio the repetitions allow (fastest
     over slowest, slowest over fastest). Repetitions of separate benchmarks
@@ -383,15 +395,17 @@ def ratio_intervals(run, type_name="int32", state="warm", base="std_sort", min_s
     without two repetitions on both sides has none."""
     figures = {(n.contender, n.pattern, n.size): f for n, f in run.figures.items()
                if n.type == type_name and n.state == state and not n.threads and f.value is not None}
+    kind = held(figure)
     per = {}
     for (c, p, n), f in figures.items():
         b = figures.get((base, p, n))
         if b is None or n < min_size:
             continue
-        if f.spread is None or b.spread is None:
+        mine, theirs = f.spread_of(kind), b.spread_of(kind)
+        if mine is None or theirs is None:
             per.setdefault((c, p), []).append(None)
             continue
-        per.setdefault((c, p), []).append((f.spread[0] / b.spread[1], f.spread[1] / b.spread[0]))
+        per.setdefault((c, p), []).append((mine[0] / theirs[1], mine[1] / theirs[0]))
     return {k: (gmean(v[0] for v in vs), gmean(v[1] for v in vs)) for k, vs in per.items()
             if vs and None not in vs}
 
@@ -462,6 +476,15 @@ class MedianRatio:
     @property
     def half_width(self):
         return max(self.high / self.ratio - 1, 1 - self.low / self.ratio)
+
+    def verdict(self):
+        """B against A: faster or slower where the interval lies wholly on
+        one side of 1, a tie where it crosses 1."""
+        if self.high < 1:
+            return "B faster"
+        if self.low > 1:
+            return "B slower"
+        return "tie"
 
 
 def median_ratio(a, b, level=1 - ALPHA):

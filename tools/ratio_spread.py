@@ -10,11 +10,12 @@ Two ways to take the ratios:
   --mode rounds  sortbench-rounds: the members in paired rounds, CPU time, the
                  median of the round-by-round ratios (the default)
   --mode suite   sortbench-patterns: each benchmark's median of repetitions
-                 over the reference's, as the ratio tables take them
-  --mode suite-cpu  the same, of the CPU time in the timed windows
+                 over the reference's, as the ratio tables take them (CPU
+                 time for sequential sorts, wall time for parallel ones)
+  --mode suite-wall  the same, of the wall time
 
 Usage: tools/ratio_spread.py --group std_sort,pdqsort,... --cases REGEX
-                             [--mode rounds|suite] [--processes N] [--busy K]
+                             [--mode rounds|suite|suite-wall] [--processes N] [--busy K]
                              [--extra ARGS] [--build DIR]
 The first of --group is the reference; --cases selects pattern/size[/type][/cold]
 (anchored at both ends).
@@ -50,7 +51,7 @@ def rounds_ratios(build, group, cases, extra):
             for c in loaded for i, m in enumerate(c.members) if i}, levels
 
 
-def suite_ratios(build, group, cases, extra, figure="wall"):
+def suite_ratios(build, group, cases, extra, figure="held"):
     names = "|".join(group)
     inner = cases.removeprefix("^").removesuffix("$")
     with tempfile.NamedTemporaryFile(suffix=".json") as out:
@@ -76,7 +77,7 @@ def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("--group", required=True)
     ap.add_argument("--cases", required=True)
-    ap.add_argument("--mode", choices=["rounds", "suite", "suite-cpu"], default="rounds")
+    ap.add_argument("--mode", choices=["rounds", "suite", "suite-wall"], default="rounds")
     ap.add_argument("--processes", type=int, default=5)
     ap.add_argument("--busy", type=int, default=0, help="busy loops beside the runs (default 0)")
     ap.add_argument("--extra", default="", help="more arguments for the program")
@@ -87,7 +88,7 @@ def main():
         raise ToolError("--group needs two contenders or more, and --processes two or more")
     build = build_dir(args.build)
     take = {"rounds": rounds_ratios, "suite": suite_ratios,
-            "suite-cpu": lambda *a: suite_ratios(*a, figure="cpu")}[args.mode]
+            "suite-wall": lambda *a: suite_ratios(*a, figure="wall")}[args.mode]
     # Killed, it still stops its busy loops.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)

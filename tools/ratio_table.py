@@ -8,19 +8,22 @@ With --type, the figures of that element type (int32 by default); with
 --types, one summary row per type and contender: the geometric mean of its
 ratios over the patterns that type ran.
 
-With --figure cpu, the ratios are of the CPU time in the timed windows
-instead of the wall time: on a busy machine they move far less between
-processes (paired rounds, sortbench-rounds, hold better still). A cell whose
-repetitions' range crosses std_sort's is marked ~ (a tie).
+The ratios are of the CPU time in the timed windows (the figure that holds
+on a busy machine: wall-time ratios move several times as far between
+processes when other work shares the cores); --figure wall gives the wall
+time, the old view. Paired rounds (sortbench-rounds) hold better still. A
+cell whose repetitions' range crosses std_sort's is marked ~ (a tie). The
+first line says which figure was taken.
 
 Usage: tools/ratio_table.py FULL.json [--state warm|cold] [--min-size N] [--type T | --types]
-                            [--figure wall|cpu]
+                            [--figure held|wall|cpu]
 """
 
-from benchdata import ArgumentParser, SuiteRun, ToolError, gmean, ratio_intervals, ratios_to, run_tool, tie
+from benchdata import (FIGURES, ArgumentParser, SuiteRun, ToolError, figure_label, gmean, ratio_intervals, ratios_to,
+                       run_tool, tie)
 
 
-def ratio_table(run, type_name, state, min_size, figure="wall"):
+def ratio_table(run, type_name, state, min_size, figure="held"):
     """(contenders, patterns, {(contender, pattern): ratio}) of one type."""
     values = run.require(run.values(type_name, state, figure), f"{state} {type_name}")
     if not any(c == "std_sort" for c, _, _ in values):
@@ -30,7 +33,7 @@ def ratio_table(run, type_name, state, min_size, figure="wall"):
     return contenders, patterns, ratios_to(values, "std_sort", min_size)
 
 
-def type_summary(run, state, min_size, figure="wall"):
+def type_summary(run, state, min_size, figure="held"):
     """(contenders, types, {(contender, type): geometric mean over the
     patterns of its ratios}); patterns capped for a contender are left out."""
     summary, order = {}, []
@@ -64,16 +67,17 @@ def main():
     ap.add_argument("--min-size", type=int, default=1000)
     ap.add_argument("--type", default="int32")
     ap.add_argument("--types", action="store_true", help="one summary row per type and contender")
-    ap.add_argument("--figure", choices=["wall", "cpu"], default="wall")
+    ap.add_argument("--figure", choices=FIGURES, default="held")
     args = ap.parse_args()
     run = SuiteRun(args.json)
+    print(f"Ratios to std_sort of {figure_label(args.figure)}\n")
     if args.types:
         print(markdown(*type_summary(run, args.state, args.min_size, args.figure), empty="-"))
         return
     if args.type not in run.types:
         raise ToolError(f"{run.path}: no type {args.type!r}; it has {', '.join(run.types)}")
     rows, columns, cells = ratio_table(run, args.type, args.state, args.min_size, args.figure)
-    spans = ratio_intervals(run, args.type, args.state) if args.figure == "wall" else {}
+    spans = ratio_intervals(run, args.type, args.state, figure=args.figure)
     ties = {k for k, span in spans.items() if k[0] != "std_sort" and tie(span)}
     print(markdown(rows, columns, cells, ties=ties))
 

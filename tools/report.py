@@ -9,8 +9,12 @@ or more runs a comparison of each figure, new over old, with a Mann-Whitney
 U test of the two runs' repetitions. The plotting library's script is embedded: the page opens from disk
 with no network.
 
+The ratio tables, the verdict and the charts take CPU time for sequential
+sorts and wall time for parallel ones (the figure that holds on a busy
+machine), and say so; --figure wall gives the old view.
+
 Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
-                      -o report.html
+                      [--figure held|wall|cpu] -o report.html
 The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
 """
@@ -20,8 +24,8 @@ import math
 import re
 from pathlib import Path
 
-from benchdata import (ALPHA, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, gmean, load_counts,
-                       load_rounds, ratio_intervals, ratios_to, read_document, run_tool, tie)
+from benchdata import (ALPHA, FIGURES, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, figure_label, gmean,
+                       held, load_counts, load_rounds, ratio_intervals, ratios_to, read_document, run_tool, tie)
 from paired_table import ranked as paired_ranked
 
 # Enough distinct colours for every contender of a run (plotly's default set
@@ -42,11 +46,11 @@ def human_time(ns):
     return f"{ns:.3g} ns"
 
 
-def verdict_on_input(run):
+def verdict_on_input(run, figure="held"):
     """A sentence on the user's own data, where the run has it: the fastest
     at its largest size, and the best over its sizes of 1,000 and more."""
     mine, t = run.context.get("input_pattern"), run.context.get("input_type", "int32")
-    values = {(c, n): ns for (c, p, n), ns in run.values(t).items() if p == mine} if mine else {}
+    values = {(c, n): ns for (c, p, n), ns in run.values(t, figure=figure).items() if p == mine} if mine else {}
     if not values:
         return []
     largest = max(n for _, n in values)
@@ -79,20 +83,20 @@ def explained(records, contender, t, type_bytes):
     return text + ")"
 
 
-def verdict(run, counts=None):
+def verdict(run, counts=None, figure="held"):
     """Sentences that say which contender to pick, from this run's figures:
     on the user's data first, where the run has it; then per type, the best
     over all patterns it ran (geometric mean of its ratios to std_sort), and
     the fastest on random input at the largest size; with counts, what
     explains the best (comparisons, moves, bytes moved)."""
-    sentences = verdict_on_input(run)
+    sentences = verdict_on_input(run, figure)
     type_bytes = {}
     for item in str(run.context.get("type_bytes", "")).split(","):
         name, _, size = item.partition(":")
         if size.isdigit():
             type_bytes[name] = int(size)
     for t in run.types:
-        medians = run.values(t)
+        medians = run.values(t, figure=figure)
         table = ratios_to(medians)
         patterns = {p for _, p in table}
         # Only contenders that ran every pattern uncapped can be compared over all of them.
@@ -114,7 +118,7 @@ def verdict(run, counts=None):
         runner_up = sorted(overall, key=overall.get)[1:2]
         if runner_up:
             text += f", and the runner-up over all patterns is {runner_up[0]} ({overall[runner_up[0]]:.2f})"
-            spans = ratio_intervals(run, t)
+            spans = ratio_intervals(run, t, figure=figure)
             ranges = [overall_range(spans, c, patterns) for c in (best, runner_up[0])]
             if ranges[0] and ranges[1] and tie(ranges[0], ranges[1]):
                 text += (f"; the two are a tie: their repetitions' ranges overlap "
@@ -145,13 +149,13 @@ def slug(*parts):
     return "-".join(re.sub(r"[^a-z0-9]+", "_", str(p).lower()) for p in parts)
 
 
-def ratio_tables(run):
+def ratio_tables(run, figure="held"):
     out = []
     for t in run.types:
-        table = ratios_to(run.values(t))
+        table = ratios_to(run.values(t, figure=figure))
         if not table:
             continue
-        spans = ratio_intervals(run, t)
+        spans = ratio_intervals(run, t, figure=figure)
         patterns = [p for p in run.patterns if any(k[1] == p for k in table)]
         out.append(f"<h3>{html.escape(t)}</h3><table class='ratios' data-type='{t}'><tr><th>contender</th>"
                    + "".join(f"<th>{html.escape(p)}</th>" for p in patterns) + "</tr>")
@@ -181,7 +185,7 @@ def ratio_tables(run):
     return "\n".join(out)
 
 
-def pattern_chart(run, t, p, go):
+def pattern_chart(run, t, p, go, figure="held"):
     """Nanoseconds per element against size, a line per contender and cache
     state with the range of its repetitions, over the floor; buttons show
     warm or cold."""
@@ -194,18 +198,20 @@ def pattern_chart(run, t, p, go):
         for c in run.contenders:
             mine = [(n, f) for n, f in run.figures.items()
                     if n.contender == c and n.pattern == p and n.type == t and n.state == state and not n.threads]
-            points = sorted((n.size, f) for n, f in mine if f.value is not None)
+            kind = held(figure)
+            points = sorted((n.size, f) for n, f in mine if f.of(kind) is not None)
             if not points:
                 continue
             capped = any(f.error for _, f in mine)
+            spreads = [f.spread_of(kind) for _, f in points]
             fig.add_trace(go.Scatter(
-                x=[n for n, _ in points], y=[f.value / n for n, f in points], name=c + (" (capped)" if capped else ""),
+                x=[n for n, _ in points], y=[f.of(kind) / n for n, f in points], name=c + (" (capped)" if capped else ""),
                 mode="lines+markers", visible=(state == "warm"), legendgroup=c,
                 # The bar spans the repetitions, fastest to slowest: where two
                 # contenders' bars overlap, the run does not tell them apart.
                 error_y={"type": "data", "symmetric": False,
-                         "array": [(f.spread[1] - f.value) / n if f.spread else 0 for n, f in points],
-                         "arrayminus": [(f.value - f.spread[0]) / n if f.spread else 0 for n, f in points],
+                         "array": [(s[1] - f.of(kind)) / n if s else 0 for (n, f), s in zip(points, spreads)],
+                         "arrayminus": [(f.of(kind) - s[0]) / n if s else 0 for (n, f), s in zip(points, spreads)],
                          "thickness": 1, "width": 2},
                 marker={"symbol": ["x" if noisy(run, f) else "circle" for _, f in points], "size": 7},
                 customdata=[[f.value, f.minimum, 100 * (f.cv or 0), f.repetitions,
@@ -221,8 +227,8 @@ def pattern_chart(run, t, p, go):
                for s in ("warm", "cold") if s in states]
     threshold = f", cv over {run.noisy_cv:.0%}" if run.noisy_cv is not None else ""
     fig.update_layout(
-        title={"text": f"{p}, {t}: nanoseconds per element (x: noisy{threshold}; grey band: "
-                       "reading and copying the arrays)", "x": 0.5},
+        title={"text": f"{p}, {t}: nanoseconds per element of {figure_label(figure)} (x: noisy{threshold}; "
+                       "grey band: reading and copying the arrays)", "x": 0.5},
         xaxis={"type": "log", "title": "elements"}, yaxis={"type": "log", "title": "ns per element"},
         updatemenus=[{"type": "buttons", "buttons": buttons, "direction": "right", "showactive": True,
                       "x": 0, "y": 1.02, "xanchor": "left", "yanchor": "bottom"}],
@@ -453,7 +459,8 @@ def robustness_table(path):
 
 
 def environment(run):
-    keys = ["cpu_model", "num_cpus", "compiler", "build_type", "build_flags", "git_commit", "git_dirty",
+    keys = ["cpu_model", "cpu_vendor", "cpu_family", "cpu_model_number", "cpu_stepping", "cpu_microcode",
+            "cpu_caches", "num_cpus", "compiler", "build_type", "build_flags", "git_commit", "git_dirty",
             "transparent_huge_pages", "vqsort_target", "date", "host_name"]
     rows = "".join(f"<tr><th>{html.escape(k)}</th><td>{html.escape(str(run.context[k]))}</td></tr>"
                    for k in keys if k in run.context)
@@ -480,6 +487,9 @@ def main():
     ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
     ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
     ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
+    ap.add_argument("--figure", choices=FIGURES, default="held",
+                    help="which time the ratios, verdict and charts take (default: CPU time for sequential "
+                         "sorts, wall time for parallel ones)")
     ap.add_argument("-o", "--output", required=True, type=Path)
     args = ap.parse_args()
     runs = [SuiteRun(p) for p in args.runs]
@@ -493,11 +503,12 @@ def main():
     run = runs[0]
     parts = [f"<h1>sortbench-patterns: {html.escape(Path(run.path).name)}</h1>", environment(run),
              "<div class='verdict'><b>Which to pick.</b> "
-             + " ".join(html.escape(s) for s in verdict(run, load_counts(args.counts) if args.counts else None)) +
-             "</div>",
+             + " ".join(html.escape(s) for s in verdict(run, load_counts(args.counts) if args.counts else None,
+                                                        args.figure)) + "</div>",
+             f"<p class='figure'>Figures: {html.escape(figure_label(args.figure))}.</p>",
              "<h2>Time relative to std_sort</h2><p>Geometric mean over sizes of 1,000 elements and more, warm; "
              "below 1 is faster; ≈ marks a tie, a cell whose repetitions' range crosses 1. Each cell links to its "
-             "chart.</p>", ratio_tables(run)]
+             "chart.</p>", ratio_tables(run, args.figure)]
     if args.rounds:
         parts += ["<h2>Paired rounds</h2>", paired_section(args.rounds)]
     parts += ["<h2>What a call costs beside its time</h2><p>Per call: CPU time, the share of the wall time off "
@@ -509,7 +520,7 @@ def main():
     charts = []
     for t in run.types:
         for p in run.patterns:
-            fig = pattern_chart(run, t, p, go)
+            fig = pattern_chart(run, t, p, go, args.figure)
             if fig is not None:
                 charts.append((slug("chart", t, p), fig))
     extra = [("threads", thread_chart(run, go))]

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "bench/engine/context.hpp"
+#include "bench/engine/json.hpp"
 #include "inputs/disorder.hpp"
 
 namespace {
@@ -31,19 +31,6 @@ void count_type(const std::vector<contender>& all, const grid_options& options,
         }
         out.push_back(std::move(r));
     });
-}
-
-std::string json_number(const std::optional<std::uint64_t>& v)
-{
-    return v ? std::to_string(*v) : "null";
-}
-
-std::string json_number(const std::optional<double>& v)
-{
-    if (!v) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", *v);
-    return text;
 }
 
 std::string cell(const std::optional<std::uint64_t>& v)
@@ -88,23 +75,23 @@ std::vector<count_record> count_all(const std::vector<contender>& all, const gri
     return out;
 }
 
-void write_counts(std::FILE* out, const std::vector<count_record>& records, bool json)
+void write_counts(std::FILE* out, const std::vector<count_record>& records, bool as_json)
 {
-    if (json) {
-        std::fputs("[\n", out);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const count_record& r = records[i];
-            std::fprintf(out,
-                         "  {\"contender\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
-                         "\"comparisons\": %s, \"moves\": %s, \"comparisons_per_element\": %s, "
-                         "\"comparisons_per_n_log2_n\": %s, \"comparisons_over_log2_n_factorial\": %s}%s\n",
-                         r.contender.c_str(), r.type.c_str(), r.pattern.c_str(), r.size,
-                         json_number(r.comparisons).c_str(), json_number(r.moves).c_str(),
-                         json_number(r.comparisons_per_element()).c_str(),
-                         json_number(r.comparisons_per_n_log2_n()).c_str(),
-                         json_number(r.comparisons_over_bound()).c_str(), i + 1 < records.size() ? "," : "");
+    if (as_json) {
+        auto list = json::array();
+        for (const count_record& r : records) {
+            const auto number = [](const std::optional<double>& v) { return v ? rounded(*v) : json(nullptr); };
+            list.push_back({{"contender", r.contender},
+                            {"type", r.type},
+                            {"pattern", r.pattern},
+                            {"size", r.size},
+                            {"comparisons", or_null(r.comparisons)},
+                            {"moves", or_null(r.moves)},
+                            {"comparisons_per_element", number(r.comparisons_per_element())},
+                            {"comparisons_per_n_log2_n", number(r.comparisons_per_n_log2_n())},
+                            {"comparisons_over_log2_n_factorial", number(r.comparisons_over_bound())}});
         }
-        std::fputs("]\n", out);
+        write_json(out, list);
         return;
     }
     std::fprintf(out, "%-16s %-7s %-20s %8s %14s %14s %10s %12s %12s\n", "contender", "type", "pattern", "size",
@@ -117,44 +104,46 @@ void write_counts(std::FILE* out, const std::vector<count_record>& records, bool
     }
 }
 
-void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json)
+void write_pattern_measures(std::FILE* out, std::uint32_t n, bool as_json)
 {
     std::vector<std::int32_t> a(n);
-    if (json) {
-        std::fputs("[\n", out);
-    } else {
+    auto list = json::array();
+    if (!as_json) {
         std::fprintf(out, "%-20s %8s %16s %14s %10s\n", "pattern", "size", "inverted pairs", "ascending runs",
                      "distinct");
     }
-    for (std::size_t i = 0; i < all_patterns.size(); ++i) {
-        const pattern_info& p = all_patterns[i];
+    for (const pattern_info& p : all_patterns) {
         fill_pattern(p.p, a, 1);
         const disorder d = measure_disorder<std::int32_t>(a);
         const std::string name(p.name);
-        const auto runs = static_cast<unsigned long long>(d.ascending_runs);
-        const auto distinct = static_cast<unsigned long long>(d.distinct);
-        if (json) {
-            std::fprintf(out,
-                         "  {\"pattern\": \"%s\", \"size\": %u, \"inverted_fraction\": %.6f, "
-                         "\"ascending_runs\": %llu, \"distinct\": %llu}%s\n",
-                         name.c_str(), n, d.inverted_fraction, runs, distinct, i + 1 < all_patterns.size() ? "," : "");
+        if (as_json) {
+            list.push_back({{"pattern", name},
+                            {"size", n},
+                            {"inverted_fraction", fixed(d.inverted_fraction, 6)},
+                            {"ascending_runs", d.ascending_runs},
+                            {"distinct", d.distinct}});
         } else {
-            std::fprintf(out, "%-20s %8u %16.4f %14llu %10llu\n", name.c_str(), n, d.inverted_fraction, runs, distinct);
+            std::fprintf(out, "%-20s %8u %16.4f %14llu %10llu\n", name.c_str(), n, d.inverted_fraction,
+                         static_cast<unsigned long long>(d.ascending_runs),
+                         static_cast<unsigned long long>(d.distinct));
         }
     }
-    if (json) std::fputs("]\n", out);
+    if (as_json) write_json(out, list);
 }
 
-void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool json)
+void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool as_json)
 {
     const auto runs = static_cast<unsigned long long>(p.measures.ascending_runs);
     const auto distinct = static_cast<unsigned long long>(p.measures.distinct);
-    if (json) {
-        std::fprintf(out,
-                     "{\"file\": \"%s\", \"pattern\": \"%s\", \"type\": \"%s\", \"size\": %zu, "
-                     "\"inverted_fraction\": %.6f, \"ascending_runs\": %llu, \"distinct\": %llu, \"nearest\": \"%s\"}\n",
-                     json_escaped(data.path()).c_str(), std::string(data.pattern().name).c_str(), data.type().c_str(), data.count(),
-                     p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+    if (as_json) {
+        write_json(out, {{"file", data.path()},
+                         {"pattern", std::string(data.pattern().name)},
+                         {"type", data.type()},
+                         {"size", data.count()},
+                         {"inverted_fraction", fixed(p.measures.inverted_fraction, 6)},
+                         {"ascending_runs", runs},
+                         {"distinct", distinct},
+                         {"nearest", p.nearest}});
         return;
     }
     std::fprintf(out, "%-20s %-7s %10s %16s %14s %10s  %s\n", "pattern", "type", "size", "inverted pairs",

@@ -40,12 +40,12 @@ std::vector<count_record> count_all(const std::vector<contender>& all, const gri
                                     const std::function<bool(const std::string&)>& wanted);
 
 // Writes the records as a table, or as a JSON list.
-void write_counts(std::FILE* out, const std::vector<count_record>& records, bool json);
+void write_counts(std::FILE* out, const std::vector<count_record>& records, bool as_json);
 
 // Writes the disorder measures of every pattern at `n` elements.
-void write_pattern_measures(std::FILE* out, std::uint32_t n, bool json);
+void write_pattern_measures(std::FILE* out, std::uint32_t n, bool as_json);
 
-void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool json);
+void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool as_json);
 
 // Where the contender was first seen to put equal keys out of their input
 // order, as "pattern/size"; empty when it never was. Tried on kv16 input

@@ -14,6 +14,7 @@
 
 #include "bench/counts/counts.hpp"
 #include "bench/engine/flags.hpp"
+#include "bench/engine/json.hpp"
 #include "bench/engine/input_flags.hpp"
 #include "bench/robustness/robustness.hpp"
 #include "bench/engine/session.hpp"
@@ -66,7 +67,7 @@ void write_arrays(const parsed_flags& given)
 
 constexpr std::uint32_t adversary_size = 10000;
 
-void print_adversary(const std::vector<contender>& all, bool json)
+void print_adversary(const std::vector<contender>& all, bool as_json)
 {
     std::vector<std::pair<std::string, std::uint64_t>> rows;
     for (const contender& c : all) {
@@ -75,24 +76,26 @@ void print_adversary(const std::vector<contender>& all, bool json)
         rows.emplace_back(c.id, adversary_comparisons(count, adversary_size));
     }
     const double n_log_n = adversary_size * std::log2(adversary_size);
-    if (json) std::puts("[");
-    else std::printf("%-17s %8s %14s %12s\n", "contender", "size", "comparisons", "cmp/nlog2n");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto& [id, comparisons] = rows[i];
-        // A contender that samples at random compares afresh in every call.
-        const bool counted = comparisons != not_counted;
-        if (json) {
-            std::printf("  {\"contender\": \"%s\", \"size\": %u, \"comparisons\": %s}%s\n", id.c_str(),
-                        adversary_size, counted ? std::to_string(comparisons).c_str() : "null",
-                        i + 1 < rows.size() ? "," : "");
-        } else if (counted) {
+    if (as_json) {
+        auto list = json::array();
+        for (const auto& [id, comparisons] : rows) {
+            // A contender that samples at random compares afresh in every call.
+            list.push_back({{"contender", id},
+                            {"size", adversary_size},
+                            {"comparisons", comparisons != not_counted ? json(comparisons) : json(nullptr)}});
+        }
+        write_json(stdout, list);
+        return;
+    }
+    std::printf("%-17s %8s %14s %12s\n", "contender", "size", "comparisons", "cmp/nlog2n");
+    for (const auto& [id, comparisons] : rows) {
+        if (comparisons != not_counted) {
             std::printf("%-17s %8u %14llu %12.3f\n", id.c_str(), adversary_size,
                         static_cast<unsigned long long>(comparisons), static_cast<double>(comparisons) / n_log_n);
         } else {
             std::printf("%-17s %8u %14s %12s\n", id.c_str(), adversary_size, "n/a", "n/a");
         }
     }
-    if (json) std::puts("]");
 }
 
 void print_stability(const std::vector<contender>& all)
@@ -113,7 +116,7 @@ void print_stability(const std::vector<contender>& all)
 int main(int argc, char** argv)
 {
     std::optional<std::regex> filter;
-    bool json = false;
+    bool as_json = false;
     std::optional<parsed_flags> given, input;
     std::unique_ptr<user_data> data;
     try {
@@ -124,7 +127,7 @@ int main(int argc, char** argv)
         if (format != "console" && format != "json") {
             throw flag_error("--format takes console or json, not '" + format + "'");
         }
-        json = format == "json";
+        as_json = format == "json";
         if (const auto text = given->value("filter")) {
             try {
                 filter.emplace(*text);
@@ -149,13 +152,13 @@ int main(int argc, char** argv)
     try {
         const session run(given->values("contender"), std::move(data));
         if (given->boolean("profile")) {
-            write_profile(stdout, *run.data(), profile(*run.data()), json);
+            write_profile(stdout, *run.data(), profile(*run.data()), as_json);
         } else if (given->boolean("robustness")) {
-            write_robustness(stdout, robustness(run.contenders(), {}), json);
+            write_robustness(stdout, robustness(run.contenders(), {}), as_json);
         } else if (given->boolean("adversary")) {
-            print_adversary(run.contenders(), json);
+            print_adversary(run.contenders(), as_json);
         } else if (given->boolean("patterns")) {
-            write_pattern_measures(stdout, pattern_probe_size, json);
+            write_pattern_measures(stdout, pattern_probe_size, as_json);
         } else if (given->boolean("stability")) {
             print_stability(run.contenders());
         } else {
@@ -163,7 +166,7 @@ int main(int argc, char** argv)
                 return !filter || std::regex_search(name, *filter);
             });
             if (records.empty()) return refuse("sortbench-counts", "the filter matches nothing");
-            write_counts(stdout, records, json);
+            write_counts(stdout, records, as_json);
         }
     } catch (const std::exception& e) {
         return refuse("sortbench-counts", e.what());

@@ -11,6 +11,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "bench/engine/json.hpp"
+
 namespace {
 
 // What a bad comparison keeps between calls: it lives in the child.
@@ -253,17 +255,17 @@ std::vector<robustness_record> robustness(const std::vector<contender>& all, con
     return out;
 }
 
-void write_robustness(std::FILE* out, const std::vector<robustness_record>& records, bool json)
+void write_robustness(std::FILE* out, const std::vector<robustness_record>& records, bool as_json)
 {
-    if (json) {
-        std::fputs("[\n", out);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const robustness_record& r = records[i];
-            std::fprintf(out, "  {\"contender\": \"%s\", \"comparison\": \"%s\", \"input\": \"%s\", \"outcome\": \"%s\"}%s\n",
-                         r.contender.c_str(), name_of(r.comparison), r.input.c_str(), key_of(r.result),
-                         i + 1 < records.size() ? "," : "");
+    if (as_json) {
+        auto list = json::array();
+        for (const robustness_record& r : records) {
+            list.push_back({{"contender", r.contender},
+                            {"comparison", name_of(r.comparison)},
+                            {"input", r.input},
+                            {"outcome", key_of(r.result)}});
         }
-        std::fputs("]\n", out);
+        write_json(out, list);
         return;
     }
     // Each contender and comparison: every outcome, with the first input it

@@ -72,7 +72,7 @@ std::vector<robustness_record> robustness(const std::vector<contender>& all, con
 
 // A line per contender and comparison: what happened, each outcome with the
 // first input it happened on; or with `json`, every record.
-void write_robustness(std::FILE* out, const std::vector<robustness_record>& records, bool json);
+void write_robustness(std::FILE* out, const std::vector<robustness_record>& records, bool as_json);
 
 // The comparisons a sort makes against McIlroy's adversary ("A Killer
 // Adversary for Quicksort"): the elements start as "gas", of unknown value,

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "bench/engine/context.hpp"
+#include "bench/engine/json.hpp"
 
 namespace {
 
@@ -31,45 +32,56 @@ round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batch
     return {f.wall_ns, f.cpu_ns, f.copy_ns, f.read_ns};
 }
 
-std::vector<double> figures_of(const rounds_case& c, std::size_t member)
-{
-    std::vector<double> out;
-    for (const round_figures& f : c.rounds[member]) out.push_back(c.figure(f));
-    return out;
-}
-
 double widest_half_width(const rounds_case& c)
 {
     double widest = 0;
-    const std::vector<double> reference = figures_of(c, 0);
+    const std::vector<double> reference = c.written(0);
     for (std::size_t m = 1; m < c.members.size(); ++m) {
-        widest = std::max(widest, paired_half_width(reference, figures_of(c, m)));
+        widest = std::max(widest, paired_half_width(reference, c.written(m)));
     }
     return widest;
 }
 
 }  // namespace
 
-double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
+std::vector<double> rounds_case::written(std::size_t member) const
 {
+    std::vector<double> out;
+    for (const round_figures& f : rounds[member]) out.push_back(significant(figure(f)));
+    return out;
+}
+
+paired_ratio median_ratio(const std::vector<double>& a, const std::vector<double>& b)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
     const std::size_t n = std::min(a.size(), b.size());
     std::vector<double> ratios;
     for (std::size_t i = 0; i < n; ++i) {
-        if (!(a[i] > 0) || !(b[i] > 0)) return std::numeric_limits<double>::infinity();
+        if (!(a[i] > 0) || !(b[i] > 0)) return {std::numeric_limits<double>::quiet_NaN(), 0, inf};
         ratios.push_back(b[i] / a[i]);
     }
+    if (n == 0) return {std::numeric_limits<double>::quiet_NaN(), 0, inf};
     // The interval runs from the j-th smallest ratio to the j-th largest,
     // where fewer than j of n ratios fall below the median with probability
     // 2.5% at most: the binomial of n trials of one half.
+    const boost::math::binomial_distribution<double> below(static_cast<double>(n), 0.5);
     std::size_t j = 0;
-    if (n > 0) {
-        const boost::math::binomial_distribution<double> below(static_cast<double>(n), 0.5);
-        while (j < n && boost::math::cdf(below, static_cast<double>(j)) <= 0.025) ++j;
-    }
-    if (j == 0) return std::numeric_limits<double>::infinity();
+    while (j < n && boost::math::cdf(below, static_cast<double>(j)) <= 0.025) ++j;
     std::sort(ratios.begin(), ratios.end());
     const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-    return std::max(ratios[n - j] / median - 1, 1 - ratios[j - 1] / median);
+    if (j == 0) return {median, 0, inf};
+    return {median, ratios[j - 1], ratios[n - j]};
+}
+
+double paired_ratio::half_width() const
+{
+    if (!(ratio > 0) || !std::isfinite(high)) return std::numeric_limits<double>::infinity();
+    return std::max(high / ratio - 1, 1 - low / ratio);
+}
+
+double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
+{
+    return median_ratio(a, b).half_width();
 }
 
 template <class T>
@@ -174,53 +186,58 @@ std::vector<rounds_case> run_group(session& run, const std::vector<const contend
 void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
                   const std::vector<rounds_case>& cases)
 {
-    std::fputs("{\n  \"context\": {", out);
-    const char* sep = "";
-    for (const auto& [key, value] : environment_context()) {
-        std::fprintf(out, "%s\"%s\": \"%s\"", sep, key.c_str(), json_escaped(value).c_str());
-        sep = ", ";
-    }
-    const auto names = [&](const std::vector<const contender*>& members) {
-        std::string text;
-        for (std::size_t m = 0; m < members.size(); ++m) {
-            text += (m ? ", \"" : "\"") + json_escaped(members[m]->id) + "\"";
-        }
-        return text;
+    json context = json::object();
+    for (const auto& [key, value] : environment_context()) context[key] = value;
+    const auto names = [](const std::vector<const contender*>& members) {
+        auto list = json::array();
+        for (const contender* c : members) list.push_back(c->id);
+        return list;
     };
-    std::fprintf(out, "},\n  \"group\": [%s],\n", names(group).c_str());
-    std::fprintf(out,
-                 "  \"min_rounds\": %u, \"rounds\": %u, \"width\": %g, \"budget_seconds\": %g, "
-                 "\"round_seconds\": %g, \"seed\": %u, \"threads\": %u,\n  \"cases\": [\n",
-                 options.min_rounds, options.rounds, options.width, options.budget_seconds, options.round_seconds,
-                 options.seed, options.threads);
-    const auto series = [&](const rounds_case& c, const char* key, auto field) {
-        std::fprintf(out, ", \"%s\": [", key);
-        for (std::size_t m = 0; m < c.rounds.size(); ++m) {
-            std::fputs(m ? ", [" : "[", out);
-            for (std::size_t r = 0; r < c.rounds[m].size(); ++r) {
-                std::fprintf(out, "%s%.6g", r ? ", " : "", field(c.rounds[m][r]));
+    json doc = {{"context", context},
+                {"group", names(group)},
+                {"min_rounds", options.min_rounds},
+                {"rounds", options.rounds},
+                {"width", rounded(options.width)},
+                {"budget_seconds", rounded(options.budget_seconds)},
+                {"round_seconds", rounded(options.round_seconds)},
+                {"seed", options.seed},
+                {"threads", options.threads}};
+    auto list = json::array();
+    for (const rounds_case& c : cases) {
+        const auto series = [&](auto field) {
+            auto members = json::array();
+            for (const std::vector<round_figures>& member : c.rounds) {
+                auto values = json::array();
+                for (const round_figures& f : member) values.push_back(rounded(field(f)));
+                members.push_back(values);
             }
-            std::fputs("]", out);
+            return members;
+        };
+        // What the stopping rule judged: each member's median ratio to the
+        // first, with its interval, of the figures as written.
+        auto ratios = json::array({nullptr});
+        for (std::size_t m = 1; m < c.members.size(); ++m) {
+            const paired_ratio r = median_ratio(c.written(0), c.written(m));
+            ratios.push_back({{"ratio", rounded(r.ratio)}, {"interval", {rounded(r.low), rounded(r.high)}}});
         }
-        std::fputs("]", out);
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        const rounds_case& c = cases[i];
-        std::string batches;
-        for (const std::size_t b : c.batches) batches += (batches.empty() ? "" : ", ") + std::to_string(b);
-        std::fprintf(out,
-                     "    {\"case\": \"%s\", \"type\": \"%s\", \"pattern\": \"%s\", \"size\": %u, "
-                     "\"cold\": %s, \"members\": [%s], \"figure\": \"%s\", \"batches_per_round\": [%s], "
-                     "\"arrays_per_batch\": %zu, \"stopped\": \"%s\", \"widest\": %s",
-                     c.name.c_str(), c.type.c_str(), c.pattern.c_str(), c.n, c.cold ? "true" : "false",
-                     names(c.members).c_str(), c.cpu_figure ? "cpu" : "wall", batches.c_str(), c.arrays,
-                     c.stopped.c_str(), std::isfinite(c.widest) ? std::to_string(c.widest).c_str() : "null");
-        series(c, "ns_per_call", [&](const round_figures& f) { return c.figure(f); });
-        series(c, "wall_ns", [](const round_figures& f) { return f.wall_ns; });
-        series(c, "cpu_ns", [](const round_figures& f) { return f.cpu_ns; });
-        series(c, "copy_ns", [](const round_figures& f) { return f.copy_ns; });
-        series(c, "read_ns", [](const round_figures& f) { return f.read_ns; });
-        std::fprintf(out, "}%s\n", i + 1 < cases.size() ? "," : "");
+        list.push_back({{"case", c.name},
+                        {"type", c.type},
+                        {"pattern", c.pattern},
+                        {"size", c.n},
+                        {"cold", c.cold},
+                        {"members", names(c.members)},
+                        {"figure", c.cpu_figure ? "cpu" : "wall"},
+                        {"batches_per_round", c.batches},
+                        {"arrays_per_batch", c.arrays},
+                        {"stopped", c.stopped},
+                        {"widest", fixed(c.widest, 6)},
+                        {"ratios", ratios},
+                        {"ns_per_call", series([&](const round_figures& f) { return c.figure(f); })},
+                        {"wall_ns", series([](const round_figures& f) { return f.wall_ns; })},
+                        {"cpu_ns", series([](const round_figures& f) { return f.cpu_ns; })},
+                        {"copy_ns", series([](const round_figures& f) { return f.copy_ns; })},
+                        {"read_ns", series([](const round_figures& f) { return f.read_ns; })}});
     }
-    std::fputs("  ]\n}\n", out);
+    doc["cases"] = list;
+    write_json(out, doc);
 }

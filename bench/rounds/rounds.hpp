@@ -54,12 +54,29 @@ struct rounds_case {
     double widest = 0;  // the widest ratio's interval half-width, relative, when it stopped
 
     double figure(const round_figures& f) const { return cpu_figure ? f.cpu_ns : f.wall_ns; }
+    // A member's figure in every round, as the JSON writes it (six
+    // significant digits): the rounds stop on these, so that a reader of
+    // the file finds the interval they stopped on.
+    std::vector<double> written(std::size_t member) const;
 };
 
-// The half-width, relative to the ratio, of the 95% confidence interval of
-// the median of paired ratios b[i]/a[i], from their order: distribution
-// free, so that the few rounds a burst of load hit on one side move it no
-// more than any other round. Infinite below six pairs, too few for one.
+// The paired figure: the median of the ratios b[i]/a[i] and its 95%
+// confidence interval from their order (the j-th smallest to the j-th
+// largest ratio, j the count of k whose binomial(n, 1/2) cdf is at most
+// 2.5%). Distribution free, so that the few rounds a burst of load hit on
+// one side move it no more than any other round. The interval is (0, inf)
+// below six pairs, too few for one. tools/benchdata.py's median_ratio is
+// the same figure.
+struct paired_ratio {
+    double ratio;
+    double low;
+    double high;
+    // Relative to the ratio: how far the interval reaches on its wider side.
+    double half_width() const;
+};
+paired_ratio median_ratio(const std::vector<double>& a, const std::vector<double>& b);
+
+// The interval's half-width, relative to the ratio: what the rounds stop on.
 double paired_half_width(const std::vector<double>& a, const std::vector<double>& b);
 
 // Runs the rounds of one case: each member's untimed warm-up call first,

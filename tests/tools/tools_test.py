@@ -3,6 +3,7 @@ benchmark, the statistics, the spread across processes, the cross-check's
 verdicts, the ratio and thread tables and the report's comparison of runs."""
 
 import json
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -10,8 +11,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import benchdata  # noqa: E402
-from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, paired, parse_name, ratio_intervals,  # noqa: E402
-                       ratios_to, tie)
+from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, parse_name, ratio_intervals,  # noqa: E402
+                       ratios_to, tie, wilcoxon_p)
 from paired_table import rows as paired_rows  # noqa: E402
 from crosscheck import verdict as crosscheck_verdict  # noqa: E402
 from processes import spread  # noqa: E402
@@ -20,9 +21,10 @@ from report import compared, ratio_tables, verdict  # noqa: E402
 from threads_table import thread_rows  # noqa: E402
 
 
-def entry(name, ns, aggregate=None):
+def entry(name, ns, aggregate=None, cpu=None):
+    """A benchmark's entry; its CPU time is its wall time unless given."""
     e = {"name": name, "run_name": f"{name}/manual_time", "run_type": "aggregate" if aggregate else "iteration",
-         "real_time": ns, "time_unit": "ns"}
+         "real_time": ns, "time_unit": "ns", "cpu_ns": ns if cpu is None else cpu}
     if aggregate:
         e["aggregate_name"] = aggregate
     return e
@@ -71,23 +73,16 @@ class Statistics(unittest.TestCase):
         many = differ(range(10), range(5, 15))
         self.assertEqual(many.warning, "")
 
-    def test_paired_ratio_interval_and_verdict(self):
+    def test_paired_verdict_and_the_second_test(self):
         a = [100, 102, 98, 101, 99, 100, 103, 97, 100, 101]
-        slower = paired(a, [x * 1.05 for x in a])  # every round 5% slower
+        slower = median_ratio(a, [x * 1.05 for x in a])  # every round 5% slower
         self.assertAlmostEqual(slower.ratio, 1.05)
-        self.assertAlmostEqual(slower.low, 1.05)
         self.assertEqual(slower.verdict(), "B slower")
-        # Ratios 0.5 and 2 alternate: their geometric mean is 1, the test
-        # finds no side, and the interval holds 1.
-        tie = paired([100] * 10, [50, 200] * 5)
-        self.assertAlmostEqual(tie.ratio, 1.0)
-        self.assertLess(tie.low, 1.0)
-        self.assertGreater(tie.high, 1.0)
-        self.assertEqual(tie.verdict(), "no difference")
-        faster = paired(a, [x * r for x, r in zip(a, [0.9, 0.92, 0.95, 0.91, 0.93, 0.9, 0.94, 0.92, 0.96, 0.9])])
+        self.assertLess(wilcoxon_p(a, [x * 1.05 for x in a]), 0.05)
+        # Ratios 0.5 and 2 alternate: the interval holds 1.
+        self.assertEqual(median_ratio([100] * 10, [50, 200] * 5).verdict(), "tie")
+        faster = median_ratio(a, [x * r for x, r in zip(a, [0.9, 0.92, 0.95, 0.91, 0.93, 0.9, 0.94, 0.92, 0.96, 0.9])])
         self.assertEqual(faster.verdict(), "B faster")
-        self.assertLess(faster.high, 1.0)
-
 
     def test_median_ratio_of_paired_rounds_and_its_interval(self):
         # Twenty rounds of ratios 1.00 .. 1.19: the median 1.095, and the
@@ -117,10 +112,10 @@ class Statistics(unittest.TestCase):
     def test_ranges_of_unpaired_repetitions_and_counters_left_out(self):
         entries = [entry("std_sort/random/1000", ns) for ns in (100, 110)]
         entries += [entry("a/random/1000", ns) for ns in (50, 60)] + [entry("b/random/1000", ns) for ns in (95, 120)]
-        entries[0]["cpu_ns"] = 90.0
+        entries[0]["cpu_ns"] = entries[1]["cpu_ns"] = 90.0
         with tempfile.TemporaryDirectory() as tmp:
             run = suite_file(entries, tmp)
-        spans = ratio_intervals(run)
+        spans = ratio_intervals(run, figure="wall")
         self.assertEqual(spans[("a", "random")], (50 / 110, 60 / 100))
         self.assertFalse(tie(spans[("a", "random")]))
         self.assertTrue(tie(spans[("b", "random")]))
@@ -145,6 +140,27 @@ class Tools(unittest.TestCase):
         self.assertAlmostEqual(ratio, 102 / 122)
         # Two runs a side cannot reach p < 0.05, however far apart.
         self.assertEqual(crosscheck_verdict([100, 101], [200, 201])[1], "within noise")
+
+    def test_the_figure_choice_reaches_every_table(self):
+        # Wall time says a is twice std_sort; CPU time says half. The default
+        # takes CPU time for a sequential sort, wall time for a parallel one.
+        entries = [entry("std_sort/random/1000", ns, cpu=ns) for ns in (100, 101)]
+        entries += [entry("a/random/1000", ns, cpu=ns / 4) for ns in (200, 202)]
+        entries += [entry("p/random/1000/threads:2", 40.0, "median", cpu=80.0)]
+        with tempfile.TemporaryDirectory() as tmp:
+            run = suite_file(entries, tmp, context={"contenders": "std_sort,a,p", "patterns": "random"})
+            self.assertAlmostEqual(ratio_table(run, "int32", "warm", 1000)[2][("a", "random")], 0.5, places=2)
+            self.assertAlmostEqual(ratio_table(run, "int32", "warm", 1000, "wall")[2][("a", "random")], 2.0, places=2)
+            self.assertEqual(run.figures[Name("p", "random", 1000, threads=2)].of(benchdata.held("held", 2)), 40.0)
+            self.assertIn("a is the best", verdict(run)[0])
+            self.assertIn("std_sort is the best", verdict(run, figure="wall")[0])
+            # From the command line, as a user gives it.
+            tool = Path(__file__).resolve().parents[2] / "tools" / "ratio_table.py"
+            default, wall = (subprocess.run([sys.executable, str(tool), str(run.path), *extra], capture_output=True,
+                                            text=True, check=True).stdout for extra in ([], ["--figure", "wall"]))
+        self.assertIn("| a | 0.50 |", default)
+        self.assertIn("CPU time for sequential sorts", default)
+        self.assertIn("| a | 2.00 |", wall)
 
     def test_ratio_table_is_a_geometric_mean_over_sizes(self):
         entries = []
