@@ -17,7 +17,7 @@ void count_type(const std::vector<contender>& all, const grid_options& options,
     const std::string type(element_traits<T>::name);
     std::vector<T> a;
     for_each_case<T>(all, options, [&](const grid_case& g) {
-        if (g.c->parallel() || g.cold || g.capped || !wanted(g.name)) return;
+        if (g.capped || !wanted(g.name)) return;
         count_record r{g.c->id, type, std::string(g.p->name), g.n, {}, {}};
         if (const count_ref<T>& count = g.c->of<T>().count) {
             a.resize(g.n);
@@ -70,8 +70,11 @@ std::optional<double> count_record::comparisons_over_bound() const
 std::vector<count_record> count_all(const std::vector<contender>& all, const grid_options& options,
                                     const std::function<bool(const std::string&)>& wanted)
 {
+    grid_options counted = options;
+    counted.warm_only = true;
+    counted.sequential_only = true;
     std::vector<count_record> out;
-    for_each_type([&]<class T>(T) { count_type<T>(all, options, wanted, out); });
+    for_each_type([&]<class T>(T) { count_type<T>(all, counted, wanted, out); });
     return out;
 }
 
@@ -150,25 +153,4 @@ void write_profile(std::FILE* out, const user_data& data, const data_profile& p,
                  "ascending runs", "distinct", "nearest built-in pattern");
     std::fprintf(out, "%-20s %-7s %10zu %16.4f %14llu %10llu  %s\n", std::string(data.pattern().name).c_str(),
                  data.type().c_str(), data.count(), p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
-}
-
-std::optional<std::string> first_instability(const contender& c)
-{
-    const sort_ref<kv16>& sort = c.of<kv16>().sort;
-    if (!sort) return std::nullopt;
-    if (c.parallel()) c.use_threads(2);
-    std::vector<kv16> a;
-    for (const pattern_info& p : all_patterns) {
-        for (const std::uint32_t n : {10u, 100u, 1000u, 10000u}) {
-            a.resize(n);
-            fill_elements(p.p, std::span(a), 1);
-            sort(a.data(), n);
-            for (std::uint32_t i = 1; i < n; ++i) {
-                if (a[i].key == a[i - 1].key && a[i].value < a[i - 1].value) {
-                    return std::string(p.name) + "/" + std::to_string(n);
-                }
-            }
-        }
-    }
-    return std::nullopt;
 }

@@ -46,9 +46,3 @@ void write_counts(std::FILE* out, const std::vector<count_record>& records, bool
 void write_pattern_measures(std::FILE* out, std::uint32_t n, bool as_json);
 
 void write_profile(std::FILE* out, const user_data& data, const data_profile& p, bool as_json);
-
-// Where the contender was first seen to put equal keys out of their input
-// order, as "pattern/size"; empty when it never was. Tried on kv16 input
-// whose payload is the input position, on every pattern with repeated keys
-// and sizes up to 10,000.
-std::optional<std::string> first_instability(const contender& c);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +86,17 @@ struct grid_options {
     // cold with full_grid); the parallel sorts at max_threads alone.
     const user_data* data = nullptr;
     bool huge = false;  // 10^8 elements too
+
+    // Narrower grids, for the programs that need them.
+    bool warm_only = false;        // no cold cases: a count does not depend on the cache
+    bool sequential_only = false;  // no parallel sorts
+    bool widest_only = false;      // a parallel sort at max_threads alone
+    // Only these patterns, when given (the user's data stays if `data` is set).
+    std::vector<pattern> patterns;
+    // These sizes on every pattern and type that `full_grid` would run,
+    // instead of the suite's sizes and the default run's choice of them, and
+    // nothing beyond the cache.
+    std::vector<std::uint32_t> sizes;
 };
 
 struct grid_case {
@@ -93,32 +105,48 @@ struct grid_case {
     std::uint32_t n;
     bool cold;
     unsigned threads;  // 0 for a sequential sort
-    std::string name;
-    bool capped;  // beyond size_cap: named, but not run
+    std::string name;  // contender/case
+    bool capped;       // beyond size_cap: named, but not run
+    // The case alone, pattern/size[/type][/cold]: what every contender that
+    // takes it sorts, whatever its thread count.
+    std::string case_key;
 };
 
 // Calls f(grid_case) for each case of element type T, in the suite's order:
 // contenders that take T as listed, then patterns (the user's data last),
 // sizes, warm before cold, thread counts.
 template <class T, class F>
-void for_each_case(const std::vector<contender>& all, const grid_options& options, F&& f)
+void for_each_case(const std::vector<const contender*>& all, const grid_options& options, F&& f)
 {
     const std::string_view type = element_traits<T>::name;
     const bool data = options.data != nullptr && options.data->type() == type;
-    for (const contender& c : all) {
-        if (!c.of<T>().sort) continue;
+    const auto wanted_pattern = [&](const pattern_info& p) {
+        return options.patterns.empty() ||
+               std::find(options.patterns.begin(), options.patterns.end(), p.p) != options.patterns.end();
+    };
+    const bool given_sizes = !options.sizes.empty();
+    const auto sizes = given_sizes ? std::span<const std::uint32_t>(options.sizes)
+                                   : std::span<const std::uint32_t>(suite_sizes);
+    for (const contender* cp : all) {
+        const contender& c = *cp;
+        if (!c.of<T>().sort || (options.sequential_only && c.parallel())) continue;
         const std::vector<unsigned> threads =
-            c.parallel() ? thread_counts(options.max_threads) : std::vector<unsigned>{0};
+            !c.parallel()         ? std::vector<unsigned>{0}
+            : options.widest_only ? std::vector<unsigned>{std::max(options.max_threads, 1u)}
+                                  : thread_counts(options.max_threads);
         const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold, unsigned k) {
-            f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > size_cap(c, p)});
+            if (cold && options.warm_only) return;
+            f(grid_case{&c, &p, n, cold, k, benchmark_name(c.id, p.name, n, type, cold, k), n > size_cap(c, p),
+                        case_name(p.name, n, type, cold)});
         };
         for (const pattern_info& p : all_patterns) {
-            for (const std::uint32_t n : suite_sizes) {
+            if (!wanted_pattern(p)) continue;
+            for (const std::uint32_t n : sizes) {
                 if (std::uint64_t{n} * sizeof(T) > largest_array_bytes) continue;
                 for (const bool cold : {false, true}) {
                     const bool wanted = c.parallel() ? in_default_parallel_run(type, p.p, n, cold)
                                                      : in_default_run(type, p.p, n, cold);
-                    if (!options.full_grid && !wanted) continue;
+                    if (!options.full_grid && !given_sizes && !wanted) continue;
                     for (const unsigned k : threads) each(p, n, cold, k);
                 }
             }
@@ -128,6 +156,7 @@ void for_each_case(const std::vector<contender>& all, const grid_options& option
         // 10^7 they run with the full grid only.
         const bool slow = std::any_of(routines.begin(), routines.end(), [&](const routine_info& r) { return r.id == c.id; });
         for (const pattern_info& p : all_patterns) {
+            if (given_sizes || !wanted_pattern(p)) continue;
             if (c.parallel() || (slow && !options.full_grid) || !in_beyond_cache_run(type, p.p, false)) continue;
             each(p, beyond_cache_size, false, 0);
             if (options.huge) each(p, huge_size, false, 0);
@@ -140,4 +169,12 @@ void for_each_case(const std::vector<contender>& all, const grid_options& option
             }
         }
     }
+}
+
+template <class T, class F>
+void for_each_case(const std::vector<contender>& all, const grid_options& options, F&& f)
+{
+    std::vector<const contender*> pointers;
+    for (const contender& c : all) pointers.push_back(&c);
+    for_each_case<T>(pointers, options, std::forward<F>(f));
 }

@@ -234,25 +234,69 @@ outcome run_guarded(const count_ref<std::int32_t>& count, bad_comparison c, std:
     }
 }
 
+grid_options robustness_grid(const robustness_options& options)
+{
+    grid_options grid;
+    grid.warm_only = true;
+    grid.sequential_only = true;
+    grid.patterns = options.patterns;
+    grid.sizes = options.sizes;
+    return grid;
+}
+
 std::vector<robustness_record> robustness(const std::vector<contender>& all, const robustness_options& options)
 {
+    // Each contender's cases, then every bad comparison over them.
+    std::vector<std::pair<const contender*, std::vector<grid_case>>> cases;
+    for_each_case<std::int32_t>(all, robustness_grid(options), [&](const grid_case& g) {
+        if (!g.c->of<std::int32_t>().count) return;
+        if (cases.empty() || cases.back().first != g.c) cases.emplace_back(g.c, std::vector<grid_case>{});
+        cases.back().second.push_back(g);
+    });
     std::vector<robustness_record> out;
-    for (const contender& c : all) {
-        const count_ref<std::int32_t>& count = c.of<std::int32_t>().count;
-        if (!count || c.parallel()) continue;
+    for (const auto& [c, mine] : cases) {
+        const count_ref<std::int32_t>& count = c->of<std::int32_t>().count;
         for (const bad_comparison bad : all_bad_comparisons) {
-            if (bad == bad_comparison::throws && (c.traits & compares_through_c) != 0) continue;
-            for (const pattern p : options.patterns) {
-                for (const std::uint32_t n : options.sizes) {
-                    std::vector<std::int32_t> input(n);
-                    fill_pattern(p, input, 1);
-                    out.push_back({c.id, bad, std::string(pattern_name(p)) + "/" + std::to_string(n),
-                                   run_guarded(count, bad, input, options.seconds)});
-                }
+            if (bad == bad_comparison::throws && (c->traits & compares_through_c) != 0) continue;
+            for (const grid_case& g : mine) {
+                std::vector<std::int32_t> input(g.n);
+                fill_pattern(g.p->p, input, 1);
+                out.push_back({c->id, bad, std::string(g.p->name) + "/" + std::to_string(g.n),
+                               run_guarded(count, bad, input, options.seconds)});
             }
         }
     }
     return out;
+}
+
+grid_options stability_grid()
+{
+    grid_options grid;
+    grid.warm_only = true;
+    grid.widest_only = true;
+    grid.max_threads = 2;
+    grid.sizes = {10, 100, 1000, 10000};
+    return grid;
+}
+
+std::optional<std::string> first_instability(const contender& c)
+{
+    std::optional<std::string> found;
+    std::vector<kv16> a;
+    for_each_case<kv16>({&c}, stability_grid(), [&](const grid_case& g) {
+        if (found) return;
+        if (c.parallel()) c.use_threads(g.threads);
+        a.resize(g.n);
+        fill_elements(g.p->p, std::span(a), 1);
+        c.of<kv16>().sort(a.data(), g.n);
+        for (std::uint32_t i = 1; i < g.n; ++i) {
+            if (a[i].key == a[i - 1].key && a[i].value < a[i - 1].value) {
+                found = std::string(g.p->name) + "/" + std::to_string(g.n);
+                return;
+            }
+        }
+    });
+    return found;
 }
 
 void write_robustness(std::FILE* out, const std::vector<robustness_record>& records, bool as_json)

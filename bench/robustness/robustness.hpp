@@ -9,11 +9,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "bench/engine/contenders.hpp"
+#include "bench/engine/grid.hpp"
 #include "inputs/patterns.hpp"
 
 enum class bad_comparison {
@@ -65,10 +67,24 @@ struct robustness_options {
     unsigned seconds = 2;
 };
 
+// The grid of a robustness run: the sequential sorts on int32, warm, on the
+// patterns and sizes of `options`, quadratic cases included (the watchdog
+// bounds them).
+grid_options robustness_grid(const robustness_options& options);
+
 // Every sequential contender with a counting form of int32, under every bad
 // comparison (a throwing one only where no C code calls the comparison), on
-// every pattern and size of `options`.
+// every case of robustness_grid(options).
 std::vector<robustness_record> robustness(const std::vector<contender>& all, const robustness_options& options);
+
+// The grid of the stability check: kv16 on every pattern at 10, 100, 1,000
+// and 10,000 elements, warm, a parallel sort on two threads.
+grid_options stability_grid();
+
+// Where the contender was first seen to put equal keys out of their input
+// order, as "pattern/size"; empty when it never was. Tried on kv16 input
+// whose payload is the input position, on every case of stability_grid().
+std::optional<std::string> first_instability(const contender& c);
 
 // A line per contender and comparison: what happened, each outcome with the
 // first input it happened on; or with `json`, every record.

@@ -144,42 +144,56 @@ template rounds_case run_rounds<std::int32_t>(session&, const std::vector<const 
                                               std::uint32_t, bool, const rounds_options&, const tick_source&,
                                               const cost_meter&);
 
+grid_options rounds_grid(const session& run, bool full_grid, unsigned threads)
+{
+    grid_options grid;
+    grid.full_grid = full_grid;
+    grid.max_threads = threads;
+    grid.widest_only = true;
+    grid.data = run.data();
+    return grid;
+}
+
+std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group,
+                                      bool whole_group, const grid_options& grid)
+{
+    std::vector<planned_case> out;
+    for_each_type([&]<class T>(T) {
+        // The grid lists each contender's cases in turn: gather each case's
+        // members, in the group's order, the case in the order first listed.
+        std::vector<planned_case> cases;
+        for_each_case<T>(group, grid, [&](const grid_case& g) {
+            if (g.capped) return;
+            auto found = std::find_if(cases.begin(), cases.end(),
+                                      [&](const planned_case& c) { return c.name == g.case_key; });
+            if (found == cases.end()) {
+                cases.push_back({g.case_key, std::string(element_traits<T>::name), g.p, g.n, g.cold, {}});
+                found = cases.end() - 1;
+            }
+            found->members.push_back(g.c);
+        });
+        for (planned_case& c : cases) {
+            const bool enough = whole_group ? c.members.size() == group.size()
+                                            : c.members.size() >= 2 && c.members.front() == group.front();
+            if (enough) out.push_back(std::move(c));
+        }
+    });
+    return out;
+}
+
 std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
                                    bool full_grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
                                    const std::function<void(const std::string&)>& progress)
 {
     std::vector<rounds_case> out;
-    for_each_type([&]<class T>(T) {
-        const std::string_view type = element_traits<T>::name;
-        const auto each = [&](const pattern_info& p, std::uint32_t n, bool cold) {
-            const std::string name = case_name(p.name, n, type, cold);
-            std::vector<const contender*> members;
-            for (const contender* c : group) {
-                if (c->of<T>().sort && n <= size_cap(*c, p)) members.push_back(c);
-            }
-            const bool enough = whole_group ? members.size() == group.size()
-                                            : members.size() >= 2 && members.front() == group.front();
-            if (!enough || !wanted(name)) return;
-            if (progress) progress(name);
-            out.push_back(run_rounds<T>(run, members, p, n, cold, options));
-        };
-        for (const pattern_info& p : all_patterns) {
-            for (const std::uint32_t n : suite_sizes) {
-                for (const bool cold : {false, true}) {
-                    if (full_grid || in_default_run(type, p.p, n, cold)) each(p, n, cold);
-                }
-            }
-        }
-        const user_data* data = run.data();
-        if (data != nullptr && data->type() == type) {
-            for (const std::uint32_t n : data->sizes()) {
-                for (const bool cold : {false, true}) {
-                    if (!cold || full_grid) each(data->pattern(), n, cold);
-                }
-            }
-        }
-    });
+    for (const planned_case& c : plan_rounds(group, whole_group, rounds_grid(run, full_grid, options.threads))) {
+        if (!wanted(c.name)) continue;
+        if (progress) progress(c.name);
+        for_each_type([&]<class T>(T) {
+            if (element_traits<T>::name == c.type) out.push_back(run_rounds<T>(run, c.members, *c.p, c.n, c.cold, options));
+        });
+    }
     return out;
 }
 

@@ -89,6 +89,25 @@ rounds_case run_rounds(session& run, const std::vector<const contender*>& group,
                        std::uint32_t n, bool cold, const rounds_options& options,
                        const tick_source& clock = monotonic_ticks, const cost_meter& meter = thread_costs);
 
+// The grid the rounds take their cases from: the suite's (all of it with
+// `full_grid`), the user's data included, a parallel member at `threads`.
+grid_options rounds_grid(const session& run, bool full_grid, unsigned threads);
+
+// A case of the grid and the members of the group that take it, uncapped.
+struct planned_case {
+    std::string name;  // pattern/size[/type][/cold]
+    std::string type;
+    const pattern_info* p;
+    std::uint32_t n;
+    bool cold;
+    std::vector<const contender*> members;  // in the group's order
+};
+
+// The cases of `grid` that the group runs: with every member where
+// `whole_group`, else with the first member and one more at least.
+std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group,
+                                      bool whole_group, const grid_options& grid);
+
 // The cases of the grid (the default run's, or all with `full_grid`) whose
 // name `wanted` accepts, each run in rounds: with every member of the group
 // where `whole_group`, else with the members that take the case, when the

@@ -74,18 +74,6 @@ TEST(Contenders, RegistryRoutinesAreTheRegistrysForms)
     }
 }
 
-// Stability as measured, not assumed: equal keys keep their input order in
-// the stable sorts (and in glibc's qsort, a merge sort), not in the others.
-TEST(Contenders, StabilityAsFound)
-{
-    const std::set<std::string> stable{"std_stable_sort", "c_qsort", "spinsort", "flat_stable_sort",
-                                       "sample_sort", "parallel_stable_sort"};
-    const session run;
-    for (const contender& c : run.contenders()) {
-        EXPECT_EQ(!first_instability(c).has_value(), stable.count(c.id) == 1) << c.id;
-    }
-}
-
 class quiet_reporter : public benchmark::BenchmarkReporter {
 public:
     bool ReportContext(const Context&) override { return true; }

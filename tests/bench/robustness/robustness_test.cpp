@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numeric>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -81,6 +82,18 @@ TEST(Robustness, AdversaryCounts)
     EXPECT_EQ(counts["std_sort"], 409414u);
     EXPECT_GE(counts["ex_quick_sort"], 10000u * 10000u / 4);
     EXPECT_LE(counts["pdqsort"], 6 * 10000 * std::log2(10000));
+}
+
+// Stability as measured, not assumed: equal keys keep their input order in
+// the stable sorts (and in glibc's qsort, a merge sort), not in the others.
+TEST(Contenders, StabilityAsFound)
+{
+    const std::set<std::string> stable{"std_stable_sort", "c_qsort", "spinsort", "flat_stable_sort",
+                                       "sample_sort", "parallel_stable_sort"};
+    const session run;
+    for (const contender& c : run.contenders()) {
+        EXPECT_EQ(!first_instability(c).has_value(), stable.count(c.id) == 1) << c.id;
+    }
 }
 
 }  // namespace

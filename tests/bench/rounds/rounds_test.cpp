@@ -6,11 +6,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
+#include <string>
 #include <stdexcept>
 #include <vector>
 
 #include "bench/rounds/rounds.hpp"
+#include "bench/engine/session.hpp"
 
 namespace {
 
@@ -126,6 +131,40 @@ TEST(Rounds, IntervalOfPairedRatios)
     EXPECT_NEAR(paired_half_width(a, b), 1.15 / 1.105 - 1, 1e-12);
     EXPECT_EQ(paired_half_width(std::vector<double>(6, 1), std::vector<double>(6, 3)), 0.0);
     EXPECT_TRUE(std::isinf(paired_half_width(std::vector<double>(5, 1), std::vector<double>(5, 3))));
+}
+
+// The rounds take their cases from the grid: a pair of sequential sorts
+// meets every case the suite gives the reference, 10^7 and the user's data
+// included, and a parallel member only where the parallel rule runs it, at
+// the rounds' thread count.
+TEST(Rounds, CasesAreTheGrids)
+{
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "rounds_cases.txt";
+    std::ofstream(path) << "3\n1\n2\n5\n4\n9\n8\n7\n6\n0\n";
+    session run({}, read_user_data(path.string(), "int32", true, {10}));
+    std::filesystem::remove(path);
+    const auto named = [&](const char* id) {
+        return &*std::find_if(run.contenders().begin(), run.contenders().end(),
+                              [&](const contender& c) { return c.id == id; });
+    };
+    const std::vector<const contender*> group{named("std_sort"), named("pdqsort"), named("ips4o_par")};
+    const grid_options grid = rounds_grid(run, false, 2);
+    std::map<std::string, std::vector<std::string>> planned;
+    for (const planned_case& c : plan_rounds(group, false, grid)) {
+        for (const contender* m : c.members) planned[c.name].push_back(m->id);
+    }
+    std::map<std::string, std::vector<std::string>> listed;
+    for_each_type([&]<class T>(T) {
+        for_each_case<T>(group, grid, [&](const grid_case& g) {
+            if (!g.capped) listed[g.case_key].push_back(g.c->id);
+        });
+    });
+    std::erase_if(listed, [](const auto& c) { return c.second.size() < 2 || c.second.front() != "std_sort"; });
+    EXPECT_EQ(planned, listed);
+    EXPECT_EQ(planned["random/10000000"], (std::vector<std::string>{"std_sort", "pdqsort"}));
+    EXPECT_EQ(planned["random/1000000"], (std::vector<std::string>{"std_sort", "pdqsort", "ips4o_par"}));
+    EXPECT_EQ(planned["ascending/1000000"], (std::vector<std::string>{"std_sort", "pdqsort"}));
+    EXPECT_EQ(planned.count(std::string(run.data()->pattern().name) + "/10"), 1u);
 }
 
 }  // namespace
