@@ -204,11 +204,25 @@ def figure_label(figure):
             "wall": "wall time", "cpu": "CPU time"}[figure]
 
 
-# What the suite counts beside each figure, per call unless named otherwise.
-# A counter that could not be counted (system calls without the tracepoint,
+# What the suite records beside each figure: its own figures, then the
+# counters a run's context lists ("counters": key:label,...), per call. A
+# counter that could not be counted (system calls without the tracepoint,
 # allocations under a sanitizer) is absent, and shown as n/a.
-COUNTERS = ("cpu_ns", "off_cpu", "switches_per_call", "copy_ns", "read_ns", "copies", "bytes_per_second",
-            "faults_per_call", "syscalls_per_call", "allocs_per_call", "alloc_bytes_per_call")
+FIGURE_COUNTERS = ("cpu_ns", "off_cpu", "copy_ns", "read_ns", "copies", "bytes_per_second")
+# The counters of a file written before its context listed them.
+EARLIER_COUNTERS = ("switches_per_call:context switches,faults_per_call:page faults,syscalls_per_call:system calls,"
+                    "allocs_per_call:allocations,alloc_bytes_per_call:bytes allocated")
+
+
+def counter_labels(context):
+    """{key: label} of the per-call counters a run's context lists, in order."""
+    listed = context.get("counters", EARLIER_COUNTERS) if isinstance(context, dict) else EARLIER_COUNTERS
+    labels = {}
+    for item in str(listed).split(","):
+        key, _, label = item.partition(":")
+        if key:
+            labels[key] = label or key
+    return labels
 
 
 @dataclass
@@ -297,6 +311,7 @@ class SuiteRun:
             raise ToolError(f"{self.path}: no benchmarks in the file")
         context = doc.get("context")
         self.context = context if isinstance(context, dict) else {}
+        self.counter_labels = counter_labels(self.context)
         self.figures = {}
         for i, b in enumerate(runs):
             self._add(i, b)
@@ -322,7 +337,8 @@ class SuiteRun:
                 value = float(b["real_time"]) * NS_PER_UNIT[b.get("time_unit", "ns")]
         except (KeyError, TypeError, ValueError):
             raise ToolError(f"{where}: no time in a known unit") from None
-        counters = {k: float(b[k]) for k in COUNTERS if isinstance(b.get(k), (int, float)) and math.isfinite(b[k])}
+        counters = {k: float(b[k]) for k in (*FIGURE_COUNTERS, *self.counter_labels)
+                    if isinstance(b.get(k), (int, float)) and math.isfinite(b[k])}
         if aggregate:
             f.aggregates[b["aggregate_name"]] = value
             if b["aggregate_name"] == "median":

@@ -215,7 +215,7 @@ def pattern_chart(run, t, p, go, figure="held"):
                          "thickness": 1, "width": 2},
                 marker={"symbol": ["x" if noisy(run, f) else "circle" for _, f in points], "size": 7},
                 customdata=[[f.value, f.minimum, 100 * (f.cv or 0), f.repetitions,
-                             "NOISY" if noisy(run, f) else "", costs_line(f)] for _, f in points],
+                             "NOISY" if noisy(run, f) else "", costs_line(run, f)] for _, f in points],
                 hovertemplate=(f"<b>{c}</b> %{{x}} elements, {state}<br>median %{{customdata[0]:,.0f}} ns"
                                "<br>min %{customdata[1]:,.0f} ns<br>cv %{customdata[2]:.1f}% "
                                "over %{customdata[3]} repetitions %{customdata[4]}"
@@ -240,13 +240,20 @@ def counter_text(counters, key, fmt):
     return fmt.format(counters[key]) if key in counters else "n/a"
 
 
-def costs_line(f):
+def per_call_text(counters, key):
+    """A per-call counter as a table shows it: whole numbers from 100 on."""
+    if key not in counters:
+        return "n/a"
+    return f"{counters[key]:,.0f}" if counters[key] >= 100 else f"{counters[key]:.2f}"
+
+
+def costs_line(run, f):
     """What a call cost beside its time, for a hover."""
     c = f.counters
     return (f"CPU {counter_text(c, 'cpu_ns', '{:,.0f}')} ns, off CPU {counter_text(c, 'off_cpu', '{:.1%}')}, "
-            f"{counter_text(c, 'copies', '{:,.1f}')} copies<br>syscalls {counter_text(c, 'syscalls_per_call', '{:.2f}')}, "
-            f"allocations {counter_text(c, 'allocs_per_call', '{:.2f}')} "
-            f"({counter_text(c, 'alloc_bytes_per_call', '{:,.0f}')} bytes) per call")
+            f"{counter_text(c, 'copies', '{:,.1f}')} copies<br>"
+            + ", ".join(f"{label} {per_call_text(c, key)}" for key, label in run.counter_labels.items())
+            + " per call")
 
 
 def floor_band(run, t, p, state, go):
@@ -275,9 +282,8 @@ def costs_table(run):
     """Per type, on random input at its largest size: what one call cost
     beside its wall time."""
     out = []
-    columns = [("CPU ns", "cpu_ns", "{:,.0f}"), ("off CPU", "off_cpu", "{:.1%}"), ("copies", "copies", "{:,.1f}"),
-               ("syscalls", "syscalls_per_call", "{:.2f}"), ("allocations", "allocs_per_call", "{:.2f}"),
-               ("bytes allocated", "alloc_bytes_per_call", "{:,.0f}"), ("page faults", "faults_per_call", "{:.2f}")]
+    columns = [("CPU ns", "cpu_ns", "{:,.0f}"), ("off CPU", "off_cpu", "{:.1%}"), ("copies", "copies", "{:,.1f}")]
+    counters = list(run.counter_labels.items())
     for t in run.types:
         mine = {n: f for n, f in run.figures.items() if n.type == t and n.pattern == "random" and not n.cold
                 and not n.threads and f.value is not None}
@@ -286,12 +292,13 @@ def costs_table(run):
         largest = max(n.size for n in mine)
         out.append(f"<h3>{html.escape(t)}, random, {largest:,} elements, warm</h3><table class='costs'>"
                    "<tr><th>contender</th><th>wall ns</th>" + "".join(f"<th>{h}</th>" for h, _, _ in columns)
-                   + "</tr>")
+                   + "".join(f"<th>{html.escape(label)}</th>" for _, label in counters) + "</tr>")
         for n, f in sorted(mine.items(), key=lambda item: item[1].value):
             if n.size != largest:
                 continue
             out.append(f"<tr><th>{html.escape(n.contender)}</th><td>{f.value:,.0f}</td>"
-                       + "".join(f"<td>{counter_text(f.counters, k, fmt)}</td>" for _, k, fmt in columns) + "</tr>")
+                       + "".join(f"<td>{counter_text(f.counters, k, fmt)}</td>" for _, k, fmt in columns)
+                       + "".join(f"<td>{per_call_text(f.counters, k)}</td>" for k, _ in counters) + "</tr>")
         out.append("</table>")
     return "\n".join(out)
 

@@ -36,14 +36,76 @@ long minor_faults()
     return usage.ru_minflt;
 }
 
+namespace {
+
+std::uint64_t faults_so_far()
+{
+    return static_cast<std::uint64_t>(minor_faults());
+}
+
+std::uint64_t switches_so_far()
+{
+    return static_cast<std::uint64_t>(thread_context_switches());
+}
+
+std::uint64_t syscalls_so_far()
+{
+    return thread_syscalls().read();
+}
+
+std::uint64_t allocation_calls_so_far()
+{
+    return allocations_so_far().calls;
+}
+
+std::uint64_t allocated_bytes_so_far()
+{
+    return allocations_so_far().bytes;
+}
+
+std::string always_counted()
+{
+    return {};
+}
+
+std::string syscalls_missing()
+{
+    const syscall_counter& c = thread_syscalls();
+    return c.available() ? std::string() : c.why_not();
+}
+
+std::string allocations_missing()
+{
+    return allocations_counted() ? std::string() : "the allocator belongs to a sanitizer";
+}
+
+}  // namespace
+
+// In the order they are read before a window (and the reverse after it):
+// the system calls last before the CPU clock, so that only the reads
+// calibrated away lie between their two reads and the sort.
+const std::array<call_counter, counter_count> call_counters{{
+    {"faults_per_call", "page faults", faults_so_far, always_counted},
+    {"switches_per_call", "context switches", switches_so_far, always_counted},
+    {"allocs_per_call", "allocations", allocation_calls_so_far, allocations_missing},
+    {"alloc_bytes_per_call", "bytes allocated", allocated_bytes_so_far, allocations_missing},
+    {"syscalls_per_call", "system calls", syscalls_so_far, syscalls_missing, true},
+}};
+
+std::size_t counter_index(std::string_view key)
+{
+    for (std::size_t i = 0; i < counter_count; ++i) {
+        if (call_counters[i].key == key) return i;
+    }
+    return counter_count;
+}
+
 cost_totals operator-(const cost_totals& after, const cost_totals& before)
 {
-    return {after.cpu_ns - before.cpu_ns,
-            after.faults - before.faults,
-            after.switches - before.switches,
-            after.allocations - before.allocations,
-            after.allocated_bytes - before.allocated_bytes,
-            after.syscalls - before.syscalls};
+    cost_totals out;
+    out.cpu_ns = after.cpu_ns - before.cpu_ns;
+    for (std::size_t i = 0; i < counter_count; ++i) out.counts[i] = after.counts[i] - before.counts[i];
+    return out;
 }
 
 namespace {
@@ -52,12 +114,7 @@ template <std::uint64_t (*cpu_clock)()>
 cost_totals raw_costs_before()
 {
     cost_totals t;
-    t.faults = minor_faults();
-    t.switches = thread_context_switches();
-    const allocation_tally a = allocations_so_far();
-    t.allocations = a.calls;
-    t.allocated_bytes = a.bytes;
-    t.syscalls = thread_syscalls().read();
+    for (std::size_t i = 0; i < counter_count; ++i) t.counts[i] = call_counters[i].total();
     t.cpu_ns = cpu_clock();
     return t;
 }
@@ -67,25 +124,24 @@ cost_totals raw_costs_after()
 {
     cost_totals t;
     t.cpu_ns = cpu_clock();
-    t.syscalls = thread_syscalls().read();
-    const allocation_tally a = allocations_so_far();
-    t.allocations = a.calls;
-    t.allocated_bytes = a.bytes;
-    t.switches = thread_context_switches();
-    t.faults = minor_faults();
+    for (std::size_t i = counter_count; i-- > 0;) t.counts[i] = call_counters[i].total();
     return t;
 }
 
-// Between the two reads of the system call counter lie the CPU clock reads
-// and the second read itself: system calls of the meter, not of the sort,
-// as many on every window. They are counted once per thread on an empty
-// window, before the first window opens, and taken off.
+// Between two reads of a counter that counts the meter lie the CPU clock
+// reads and the reads themselves: the meter's, not the sort's, as many on
+// every window. They are counted once per thread on an empty window, before
+// the first window opens, and taken off.
 template <std::uint64_t (*cpu_clock)()>
-std::uint64_t own_syscalls()
+const cost_totals& own_costs()
 {
-    thread_local const std::uint64_t own = [] {
+    thread_local const cost_totals own = [] {
         const cost_totals before = raw_costs_before<cpu_clock>();
-        return raw_costs_after<cpu_clock>().syscalls - before.syscalls;
+        cost_totals d = raw_costs_after<cpu_clock>() - before;
+        for (std::size_t i = 0; i < counter_count; ++i) {
+            if (!call_counters[i].counts_the_meter) d.counts[i] = 0;
+        }
+        return d;
     }();
     return own;
 }
@@ -93,7 +149,7 @@ std::uint64_t own_syscalls()
 template <std::uint64_t (*cpu_clock)()>
 cost_totals costs_before()
 {
-    own_syscalls<cpu_clock>();
+    own_costs<cpu_clock>();
     return raw_costs_before<cpu_clock>();
 }
 
@@ -101,7 +157,8 @@ template <std::uint64_t (*cpu_clock)()>
 cost_totals costs_after()
 {
     cost_totals t = raw_costs_after<cpu_clock>();
-    t.syscalls -= own_syscalls<cpu_clock>();
+    const cost_totals& own = own_costs<cpu_clock>();
+    for (std::size_t i = 0; i < counter_count; ++i) t.counts[i] -= own.counts[i];
     return t;
 }
 
@@ -122,11 +179,7 @@ void batch_totals::add(const batch_timing& t, std::size_t arrays)
     copy_ticks += t.copy_ticks;
     read_ticks += t.read_ticks;
     costs.cpu_ns += t.costs.cpu_ns;
-    costs.faults += t.costs.faults;
-    costs.switches += t.costs.switches;
-    costs.allocations += t.costs.allocations;
-    costs.allocated_bytes += t.costs.allocated_bytes;
-    costs.syscalls += t.costs.syscalls;
+    for (std::size_t i = 0; i < counter_count; ++i) costs.counts[i] += t.costs.counts[i];
 }
 
 call_figures batch_totals::per_call(std::uint64_t ticks_per_second, unsigned threads) const
@@ -140,11 +193,7 @@ call_figures batch_totals::per_call(std::uint64_t ticks_per_second, unsigned thr
     const double on_cpu = f.wall_ns > 0 ? f.cpu_ns / (f.wall_ns * std::max(1u, threads)) : 1;
     f.off_cpu = std::clamp(1 - on_cpu, 0.0, 1.0);
     f.copies = f.copy_ns > 0 ? f.wall_ns / f.copy_ns : 0;
-    f.switches = per(static_cast<double>(costs.switches), calls);
-    f.faults = per(static_cast<double>(costs.faults), calls);
-    f.syscalls = per(static_cast<double>(costs.syscalls), calls);
-    f.allocations = per(static_cast<double>(costs.allocations), calls);
-    f.allocated_bytes = per(static_cast<double>(costs.allocated_bytes), calls);
+    for (std::size_t i = 0; i < counter_count; ++i) f.per_call[i] = per(static_cast<double>(costs.counts[i]), calls);
     return f;
 }
 

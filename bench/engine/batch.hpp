@@ -6,10 +6,13 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "inputs/patterns.hpp"
@@ -74,14 +77,35 @@ void copy_cold(std::span<const std::byte> from, std::span<std::byte> to);
 // Minor page faults of this process so far.
 long minor_faults();
 
+// What a call costs beside its time: one entry per counter, read as a
+// running total on each side of every timed window. The suite's results, the
+// rounds' files and the tools take their counters from this table; a new
+// counter is one more entry.
+struct call_counter {
+    std::string_view key;    // per call, as results name it
+    std::string_view label;  // as a reader sees it
+    std::uint64_t (*total)();  // the running total so far
+    // Why this machine cannot count it (a reader then shows n/a, never 0);
+    // empty where it can.
+    std::string (*missing)();
+    // Reading the totals adds to it (a system call per read): the meter's own
+    // share is counted once per thread on an empty window and taken off.
+    bool counts_the_meter = false;
+};
+
+inline constexpr std::size_t counter_count = 5;
+extern const std::array<call_counter, counter_count> call_counters;
+
+// The index of the counter named `key` in call_counters; counter_count when
+// there is none.
+std::size_t counter_index(std::string_view key);
+
 // Running totals read on each side of a timed window, beside the clock.
 struct cost_totals {
     std::uint64_t cpu_ns = 0;
-    long faults = 0;    // minor page faults, of the process
-    long switches = 0;  // context switches, of the calling thread
-    std::uint64_t allocations = 0;
-    std::uint64_t allocated_bytes = 0;
-    std::uint64_t syscalls = 0;  // of the calling thread, where they can be counted
+    std::array<std::uint64_t, counter_count> counts{};  // as call_counters lists them
+
+    std::uint64_t& operator[](std::string_view key) { return counts.at(counter_index(key)); }
 };
 
 cost_totals operator-(const cost_totals& after, const cost_totals& before);
@@ -95,8 +119,7 @@ struct cost_meter {
 };
 
 // The live totals; the CPU time of the calling thread, or of the process
-// for a sort that runs on several threads. The system calls that reading
-// the totals makes itself are taken off.
+// for a sort that runs on several threads.
 extern const cost_meter thread_costs;
 extern const cost_meter process_costs;
 
@@ -107,7 +130,8 @@ struct batch_timing {
     cost_totals costs;             // of the sort's window
 };
 
-// The figures of one call, from the sum of any number of batches.
+// The figures of one call, from the sum of any number of batches: what the
+// suite reports for a benchmark and the rounds for a member in a round.
 struct call_figures {
     double wall_ns = 0;
     double cpu_ns = 0;
@@ -115,11 +139,9 @@ struct call_figures {
     double copy_ns = 0;  // the floor: copying one array into place
     double read_ns = 0;  // and reading it once
     double copies = 0;   // wall time over the copy's
-    double switches = 0;
-    double faults = 0;
-    double syscalls = 0;
-    double allocations = 0;
-    double allocated_bytes = 0;
+    std::array<double, counter_count> per_call{};  // as call_counters lists them
+
+    double operator[](std::string_view key) const { return per_call.at(counter_index(key)); }
 };
 
 struct batch_totals {
@@ -211,4 +233,17 @@ bool batch_sorted(const prepared<T>& in)
         if (!std::equal(resorted.begin(), resorted.end(), want, same)) return false;
     }
     return true;
+}
+
+// One measured batch, the same for every program that times sorts: copied
+// into place and timed (time_batch), added to `totals`, then checked. False
+// when an array did not come out sorted; `last` receives the batch's timing.
+template <class T>
+bool measure_batch(prepared<T>& in, sort_ref<T> sort, bool cold, const tick_source& clock, const cost_meter& meter,
+                   batch_totals& totals, batch_timing* last = nullptr)
+{
+    const batch_timing t = time_batch(in, sort, cold, clock, meter);
+    totals.add(t, in.copies);
+    if (last != nullptr) *last = t;
+    return batch_sorted(in);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "build_info.hpp"
+#include "batch.hpp"
 #include "contenders.hpp"
 
 namespace {
@@ -99,13 +100,16 @@ std::vector<std::pair<std::string, std::string>> environment_context()
     };
 }
 
-std::string json_escaped(const std::string& text)
+std::vector<std::pair<std::string, std::string>> counters_context()
 {
-    std::string out;
-    for (const char ch : text) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        if (static_cast<unsigned char>(ch) < 0x20) continue;
-        out += ch;
+    std::string listed;
+    std::vector<std::pair<std::string, std::string>> missing;
+    for (const call_counter& c : call_counters) {
+        if (!listed.empty()) listed += ",";
+        listed.append(c.key).append(":").append(c.label);
+        if (const std::string why = c.missing(); !why.empty()) missing.emplace_back("n/a:" + std::string(c.key), why);
     }
+    std::vector<std::pair<std::string, std::string>> out{{"counters", listed}};
+    out.insert(out.end(), missing.begin(), missing.end());
     return out;
 }

@@ -10,10 +10,11 @@
 // Key and value pairs; a value that cannot be read is "unavailable".
 std::vector<std::pair<std::string, std::string>> environment_context();
 
+// What the counters beside the clock are, for the tools to read rather than
+// know: "counters" lists each as key:label, in the table's order, and
+// "n/a:KEY" says why one could not be counted on this machine.
+std::vector<std::pair<std::string, std::string>> counters_context();
+
 // The bracketed choice of a sysfs setting such as "always [madvise] never",
 // or the whole text when nothing is bracketed.
 std::string selected_setting(const std::string& text);
-
-// `text` inside a JSON string: quotes and backslashes escaped, control
-// characters left out.
-std::string json_escaped(const std::string& text);

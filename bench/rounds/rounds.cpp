@@ -23,13 +23,11 @@ round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batch
     if (c.parallel()) c.use_threads(options.threads);
     batch_totals totals;
     for (std::size_t b = 0; b < batches; ++b) {
-        totals.add(time_batch(in, c.of<T>().sort, cold, clock, meter), in.copies);
-        if (!batch_sorted(in)) {
+        if (!measure_batch(in, c.of<T>().sort, cold, clock, meter, totals)) {
             throw std::runtime_error("wrong result: " + c.id + " did not sort " + name);
         }
     }
-    const call_figures f = totals.per_call(clock.frequency(), c.parallel() ? options.threads : 1);
-    return {f.wall_ns, f.cpu_ns, f.copy_ns, f.read_ns};
+    return totals.per_call(clock.frequency(), c.parallel() ? options.threads : 1);
 }
 
 double widest_half_width(const rounds_case& c)
@@ -202,6 +200,7 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
 {
     json context = json::object();
     for (const auto& [key, value] : environment_context()) context[key] = value;
+    for (const auto& [key, value] : counters_context()) context[key] = value;
     const auto names = [](const std::vector<const contender*>& members) {
         auto list = json::array();
         for (const contender* c : members) list.push_back(c->id);
@@ -251,6 +250,11 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
                         {"cpu_ns", series([](const round_figures& f) { return f.cpu_ns; })},
                         {"copy_ns", series([](const round_figures& f) { return f.copy_ns; })},
                         {"read_ns", series([](const round_figures& f) { return f.read_ns; })}});
+        // Every counter this machine counts, per call, as the suite has them.
+        for (std::size_t i = 0; i < counter_count; ++i) {
+            if (!call_counters[i].missing().empty()) continue;
+            list.back()[std::string(call_counters[i].key)] = series([&](const round_figures& f) { return f.per_call[i]; });
+        }
     }
     doc["cases"] = list;
     write_json(out, doc);

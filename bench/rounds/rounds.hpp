@@ -25,15 +25,10 @@ struct rounds_options {
     unsigned threads = 1;          // for a parallel member
 };
 
-// One member's figures in one round, nanoseconds per call: its sort's wall
-// and CPU time, and the floor of the same batches (copying the arrays into
-// place, one read of them).
-struct round_figures {
-    double wall_ns = 0;
-    double cpu_ns = 0;
-    double copy_ns = 0;
-    double read_ns = 0;
-};
+// One member's figures in one round are the suite's figures of a
+// benchmark (call_figures): its sort's wall and CPU time per call, the floor
+// of the same batches, and every counter beside the clock.
+using round_figures = call_figures;
 
 // One case of a group: what each member did in each round.
 struct rounds_case {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/call_costs.hpp"
+#include "bench/engine/context.hpp"
 
 namespace {
 
@@ -33,10 +33,10 @@ void sort_benchmark(benchmark::State& state, session& run, const sort_case<T>& c
     batch_totals totals;
     const double frequency = static_cast<double>(c.clock.frequency());
     while (state.KeepRunningBatch(static_cast<benchmark::IterationCount>(in.copies))) {
-        const batch_timing t = time_batch(in, c.sort, c.cold, c.clock, c.meter);
-        totals.add(t, in.copies);
+        batch_timing t;
+        const bool sorted = measure_batch(in, c.sort, c.cold, c.clock, c.meter, totals, &t);
         state.SetIterationTime(static_cast<double>(t.ticks) / frequency);
-        if (!batch_sorted(in)) {
+        if (!sorted) {
             std::fprintf(stderr, "WRONG RESULT: %s did not sort its input\n", c.name.c_str());
             run.wrong_result();
             state.SkipWithError("wrong result: not ordered, or not a permutation of the input");
@@ -48,16 +48,12 @@ void sort_benchmark(benchmark::State& state, session& run, const sort_case<T>& c
     const call_figures f = totals.per_call(c.clock.frequency(), std::max(1u, c.threads));
     state.counters["cpu_ns"] = f.cpu_ns;
     state.counters["off_cpu"] = f.off_cpu;
-    state.counters["switches_per_call"] = f.switches;
     state.counters["copy_ns"] = f.copy_ns;
     state.counters["read_ns"] = f.read_ns;
     state.counters["copies"] = f.copies;
-    state.counters["faults_per_call"] = f.faults;
     // Left out where they cannot be counted: a reader shows n/a, not 0.
-    if (thread_syscalls().available()) state.counters["syscalls_per_call"] = f.syscalls;
-    if (allocations_counted()) {
-        state.counters["allocs_per_call"] = f.allocations;
-        state.counters["alloc_bytes_per_call"] = f.allocated_bytes;
+    for (std::size_t i = 0; i < counter_count; ++i) {
+        if (call_counters[i].missing().empty()) state.counters[std::string(call_counters[i].key)] = f.per_call[i];
     }
 }
 
@@ -118,10 +114,7 @@ void register_suite(session& run, const grid_options& options)
     });
     benchmark::AddCustomContext("types", joined(types, [](const std::string& t) { return t; }));
     benchmark::AddCustomContext("type_bytes", joined(bytes, [](const std::string& t) { return t; }));
-    const syscall_counter& syscalls = thread_syscalls();
-    benchmark::AddCustomContext("syscalls", syscalls.available() ? "counted" : "n/a: " + syscalls.why_not());
-    benchmark::AddCustomContext("allocations",
-                                allocations_counted() ? "counted" : "n/a: the allocator belongs to a sanitizer");
+    for (const auto& [key, value] : counters_context()) benchmark::AddCustomContext(key, value);
 
     // Type outer, so that int32's benchmarks come first and in their old order.
     for_each_type([&]<class T>(T) {

@@ -192,7 +192,7 @@ cost_totals half_on_cpu()
 {
     cost_totals t;
     t.cpu_ns = world.now / 2;
-    t.allocations = 3 * world.calls;
+    t["allocs_per_call"] = 3 * world.calls;
     return t;
 }
 
@@ -222,8 +222,8 @@ TEST(SuiteBatch, ReportsCpuTimeAndCostsPerCall)
 TEST(SuiteBatch, FiguresPerCall)
 {
     batch_totals totals;
-    totals.add({4000, 400, 100, {3000, 2, 1, 4, 4096, 8}}, 4);
-    totals.add({6000, 600, 100, {5000, 0, 1, 4, 4096, 0}}, 6);
+    totals.add({4000, 400, 100, {3000, {2, 1, 4, 4096, 8}}}, 4);
+    totals.add({6000, 600, 100, {5000, {0, 1, 4, 4096, 0}}}, 6);
     const call_figures one = totals.per_call(1'000'000'000);
     EXPECT_DOUBLE_EQ(one.wall_ns, 1000);
     EXPECT_DOUBLE_EQ(one.cpu_ns, 800);
@@ -231,11 +231,11 @@ TEST(SuiteBatch, FiguresPerCall)
     EXPECT_DOUBLE_EQ(one.copy_ns, 100);
     EXPECT_DOUBLE_EQ(one.read_ns, 20);
     EXPECT_DOUBLE_EQ(one.copies, 10);
-    EXPECT_DOUBLE_EQ(one.faults, 0.2);
-    EXPECT_DOUBLE_EQ(one.switches, 0.2);
-    EXPECT_DOUBLE_EQ(one.allocations, 0.8);
-    EXPECT_DOUBLE_EQ(one.allocated_bytes, 819.2);
-    EXPECT_DOUBLE_EQ(one.syscalls, 0.8);
+    EXPECT_DOUBLE_EQ(one["faults_per_call"], 0.2);
+    EXPECT_DOUBLE_EQ(one["switches_per_call"], 0.2);
+    EXPECT_DOUBLE_EQ(one["allocs_per_call"], 0.8);
+    EXPECT_DOUBLE_EQ(one["alloc_bytes_per_call"], 819.2);
+    EXPECT_DOUBLE_EQ(one["syscalls_per_call"], 0.8);
     // Ticks of 2 ns; on two threads 800 ns of CPU in 2000 ns of wall time.
     const call_figures two = totals.per_call(500'000'000, 2);
     EXPECT_DOUBLE_EQ(two.wall_ns, 2000);
@@ -243,7 +243,7 @@ TEST(SuiteBatch, FiguresPerCall)
     EXPECT_DOUBLE_EQ(two.copies, 10);
     // A CPU clock ahead of the wall clock is not a negative share.
     batch_totals busy;
-    busy.add({100, 10, 5, {150, 0, 0, 0, 0, 0}}, 1);
+    busy.add({100, 10, 5, {150, {}}}, 1);
     EXPECT_DOUBLE_EQ(busy.per_call(1'000'000'000).off_cpu, 0.0);
     EXPECT_DOUBLE_EQ(batch_totals{}.per_call(1'000'000'000).copies, 0.0);
 }

@@ -82,13 +82,11 @@ class Running(unittest.TestCase):
         self.assertEqual(len(runs), 4, list(runs))
         for name, b in runs.items():
             mine = name.startswith("costly")
-            for key, counted, value in (("syscalls_per_call", "syscalls", 1.0),
-                                        ("allocs_per_call", "allocations", 1.0),
-                                        ("alloc_bytes_per_call", "allocations", 1000.0)):
+            for key, value in (("syscalls_per_call", 1.0), ("allocs_per_call", 1.0), ("alloc_bytes_per_call", 1000.0)):
                 with self.subTest(name=name, counter=key):
-                    if doc["context"][counted].startswith("n/a"):
+                    if f"n/a:{key}" in doc["context"]:
                         self.assertNotIn(key, b)
-                    elif key == "syscalls_per_call" and mine and doc["context"]["allocations"].startswith("n/a"):
+                    elif key == "syscalls_per_call" and mine and "n/a:allocs_per_call" in doc["context"]:
                         # A sanitizer's allocator serves the malloc, and now
                         # and then maps memory for it: its system calls too.
                         self.assertGreaterEqual(b[key], 1.0)
