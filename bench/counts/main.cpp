@@ -3,21 +3,16 @@
 // the companion suite's run. Counts come from the contenders' own code and are
 // the same on every machine and every run.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <exception>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "bench/counts/counts.hpp"
-#include "bench/engine/flags.hpp"
+#include "bench/engine/cli.hpp"
 #include "bench/engine/json.hpp"
-#include "bench/engine/input_flags.hpp"
-#include "bench/robustness/robustness.hpp"
 #include "bench/engine/session.hpp"
+#include "bench/robustness/robustness.hpp"
 
 namespace {
 
@@ -33,12 +28,15 @@ constexpr flag_spec flags[] = {
     {"profile", "", "the disorder measures of --input's data and the built-in pattern nearest to it"},
     {"robustness", "", "what each contender does when its comparison is not a strict weak order"},
     {"adversary", "", "each contender's comparisons against McIlroy's adversary at 10,000 elements"},
-    {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back"},
-    {"write_type", "TYPE", "their element type (default int32)"},
+    {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back", false,
+     pattern_names},
+    {"write_type", "TYPE", "their element type (default int32)", false, type_names},
     {"write_size", "N", "their size"},
     {"write_arrays", "K", "how many (default: as many as a batch of the suite holds)"},
     {"help", "", "this list"},
 };
+
+constexpr program_spec program{"sortbench-counts", "usage: sortbench-counts [flags]", flags};
 
 // Writes the arrays --write asks for: binary records, lines for strings.
 void write_arrays(const parsed_flags& given)
@@ -111,69 +109,50 @@ void print_stability(const std::vector<contender>& all)
     }
 }
 
+int counts_main(const command_line& line)
+{
+    const parsed_flags& given = line.flags();
+    const std::string format = given.value("format").value_or("console");
+    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
+    const bool as_json = format == "json";
+    const auto wanted = line.filter();
+    if (line.help()) {
+        std::fputs(line.help_text().c_str(), stdout);
+        return line.finish(stdout);
+    }
+    if (given.value("write")) {
+        write_arrays(given);
+        return line.finish(stdout);
+    }
+    std::unique_ptr<user_data> data = line.input();
+    if (given.boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
+    const session run(given.values("contender"), std::move(data));
+    if (given.boolean("profile")) {
+        write_profile(stdout, *run.data(), profile(*run.data()), as_json);
+    } else if (given.boolean("robustness")) {
+        write_robustness(stdout, robustness(run.contenders(), {}), as_json);
+    } else if (given.boolean("adversary")) {
+        print_adversary(run.contenders(), as_json);
+    } else if (given.boolean("patterns")) {
+        write_pattern_measures(stdout, pattern_probe_size, as_json);
+    } else if (given.boolean("stability")) {
+        print_stability(run.contenders());
+    } else {
+        grid_options grid;
+        grid.full_grid = given.boolean("full_grid");
+        grid.data = run.data();
+        const auto records = count_all(run.contenders(), grid, wanted);
+        if (records.empty()) return line.refuse("the filter matches nothing");
+        write_counts(stdout, records, as_json);
+    }
+    return line.finish(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::optional<std::regex> filter;
-    bool as_json = false;
-    std::optional<parsed_flags> given, input;
-    std::unique_ptr<user_data> data;
-    try {
-        given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
-        input.emplace(given->rest(), input_flags);
-        if (!input->rest().empty()) throw flag_error("unknown argument: " + input->rest().front());
-        const std::string format = given->value("format").value_or("console");
-        if (format != "console" && format != "json") {
-            throw flag_error("--format takes console or json, not '" + format + "'");
-        }
-        as_json = format == "json";
-        if (const auto text = given->value("filter")) {
-            try {
-                filter.emplace(*text);
-            } catch (const std::regex_error&) {
-                throw flag_error("--filter: not a regular expression: " + *text);
-            }
-        }
-        if (given->boolean("help")) {
-            std::printf("usage: sortbench-counts [flags]\n\n%s%s", flags_help(flags).c_str(),
-                        flags_help(input_flags).c_str());
-            return 0;
-        }
-        if (given->value("write")) {
-            write_arrays(*given);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : refuse("sortbench-counts", "write error");
-        }
-        data = read_input(*input);
-        if (given->boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
-    } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return refuse("sortbench-counts", e.what());
-    }
-    try {
-        const session run(given->values("contender"), std::move(data));
-        if (given->boolean("profile")) {
-            write_profile(stdout, *run.data(), profile(*run.data()), as_json);
-        } else if (given->boolean("robustness")) {
-            write_robustness(stdout, robustness(run.contenders(), {}), as_json);
-        } else if (given->boolean("adversary")) {
-            print_adversary(run.contenders(), as_json);
-        } else if (given->boolean("patterns")) {
-            write_pattern_measures(stdout, pattern_probe_size, as_json);
-        } else if (given->boolean("stability")) {
-            print_stability(run.contenders());
-        } else {
-            const auto records = count_all(run.contenders(), {given->boolean("full_grid"), 1, run.data()}, [&](const std::string& name) {
-                return !filter || std::regex_search(name, *filter);
-            });
-            if (records.empty()) return refuse("sortbench-counts", "the filter matches nothing");
-            write_counts(stdout, records, as_json);
-        }
-    } catch (const std::exception& e) {
-        return refuse("sortbench-counts", e.what());
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "sortbench-counts: write error: %s\n", std::strerror(errno));
-        return 1;
-    }
-    return 0;
+    return run_program(program.name, [&] {
+        return counts_main(command_line(program, std::vector<std::string>(argv + 1, argv + argc)));
+    });
 }

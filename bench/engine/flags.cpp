@@ -59,7 +59,9 @@ std::string flags_help(std::span<const flag_spec> specs)
         left.append(s.name);
         if (!s.value.empty()) left.append("=").append(s.value);
         left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');
-        out += left + std::string(s.help) + "\n";
+        out += left + std::string(s.help);
+        if (s.choices != nullptr) out += "; one of: " + s.choices();
+        out += "\n";
     }
     return out;
 }

@@ -17,6 +17,7 @@ struct flag_spec {
     std::string_view value;  // what the value is, e.g. "PATH"; empty for a boolean
     std::string_view help;   // one line
     bool collects = false;   // every value is kept, in order
+    std::string (*choices)() = nullptr;  // what it takes, made from a table, for --help
 };
 
 // A flag given wrongly: its message is the one line to show.

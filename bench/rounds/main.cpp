@@ -6,18 +6,14 @@
 //                    [--filter=REGEX] [--full_grid] [--width=PCT] [--budget_s=S] [--min_rounds=N]
 //                    [--rounds=N] [--round_ms=MS] [--threads=N] [--out=FILE]
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <exception>
-#include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "bench/engine/flags.hpp"
-#include "bench/engine/input_flags.hpp"
+#include "bench/engine/cli.hpp"
 #include "bench/rounds/rounds.hpp"
 
 namespace {
@@ -25,7 +21,8 @@ namespace {
 constexpr flag_spec flags[] = {
     {"group", "A,B[,...]|all",
      "the contenders to time against each other, two or more; all: every contender, each case with those that take "
-     "it"},
+     "it",
+     false, contender_names},
     {"reference", "NAME", "with --group=all, what the others are related to (default std_sort)"},
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable",
      true},
@@ -41,6 +38,8 @@ constexpr flag_spec flags[] = {
     {"help", "", "this list"},
 };
 
+constexpr program_spec program{"sortbench-rounds", "usage: sortbench-rounds --group=A,B [flags]", flags};
+
 std::vector<std::string> split(const std::string& text, char sep)
 {
     std::vector<std::string> parts;
@@ -52,96 +51,74 @@ std::vector<std::string> split(const std::string& text, char sep)
     return parts;
 }
 
+int rounds_main(const command_line& line)
+{
+    if (line.help()) {
+        std::fputs(line.help_text().c_str(), stdout);
+        return line.finish(stdout);
+    }
+    const parsed_flags& given = line.flags();
+    if (!given.value("group")) throw flag_error("--group=A,B names the contenders to compare");
+    std::vector<std::string> names = split(*given.value("group"), ',');
+    const bool all = names == std::vector<std::string>{"all"};
+    if (all) {
+        names = {given.value("reference").value_or("std_sort")};
+    } else if (given.value("reference")) {
+        throw flag_error("--reference goes with --group=all; otherwise the first of the group is the reference");
+    } else if (names.size() < 2) {
+        throw flag_error("--group needs two contenders or more, not '" + *given.value("group") + "'");
+    }
+    rounds_options options;
+    options.min_rounds = line.number("min_rounds", 2, 100000, options.min_rounds);
+    options.rounds = line.number("rounds", options.min_rounds, 100000, std::max(options.min_rounds, options.rounds));
+    options.budget_seconds = line.number("budget_s", 1, 86400, static_cast<unsigned>(options.budget_seconds));
+    if (const auto text = given.value("width")) {
+        double pct = 0;
+        const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), pct);
+        if (error != std::errc{} || end != text->data() + text->size() || !(pct >= 0.1 && pct <= 50)) {
+            throw flag_error("--width: a percentage from 0.1 to 50, not '" + *text + "'");
+        }
+        options.width = pct / 100;
+    }
+    options.round_seconds = line.number("round_ms", 1, 60000, 2) / 1000.0;
+    const unsigned threads = line.thread_limit("threads");
+    const auto wanted = line.filter();
+
+    session run(given.values("contender"), line.input());
+    std::vector<const contender*> group;
+    for (const std::string& name : names) {
+        const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
+                                        [&](const contender& c) { return c.id == name; });
+        if (found == run.contenders().end()) return line.refuse("no contender named '" + name + "'");
+        if (std::find(group.begin(), group.end(), &*found) != group.end()) {
+            return line.refuse("'" + name + "' is named twice in --group");
+        }
+        group.push_back(&*found);
+    }
+    if (all) {
+        for (const contender& c : run.contenders()) {
+            if (&c != group.front()) group.push_back(&c);
+        }
+    }
+    std::size_t done = 0;
+    const auto cases = run_group(run, group, !all, rounds_grid(run, given.boolean("full_grid"), threads), wanted,
+                                 options,
+                                 [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });
+    if (cases.empty()) return line.refuse("no case that every member takes matches the filter");
+    std::FILE* out = stdout;
+    const std::string path = given.value("out").value_or("");
+    if (!path.empty() && (out = std::fopen(path.c_str(), "w")) == nullptr) {
+        return line.refuse(path + ": " + std::strerror(errno));
+    }
+    write_rounds(out, group, options, threads, cases);
+    return line.finish(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    std::optional<parsed_flags> given, input;
-    std::unique_ptr<user_data> data;
-    std::optional<std::regex> filter;
-    rounds_options options;
-    options.threads = std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::string> names;
-    try {
-        given.emplace(std::vector<std::string>(argv + 1, argv + argc), flags);
-        input.emplace(given->rest(), input_flags);
-        if (!input->rest().empty()) throw flag_error("unknown argument: " + input->rest().front());
-        if (given->boolean("help")) {
-            std::printf("usage: sortbench-rounds --group=A,B [flags]\n\n%s%s", flags_help(flags).c_str(),
-                        flags_help(input_flags).c_str());
-            return 0;
-        }
-        if (!given->value("group")) throw flag_error("--group=A,B names the contenders to compare");
-        names = split(*given->value("group"), ',');
-        if (names == std::vector<std::string>{"all"}) {
-            names = {given->value("reference").value_or("std_sort")};
-        } else if (given->value("reference")) {
-            throw flag_error("--reference goes with --group=all; otherwise the first of the group is the reference");
-        } else if (names.size() < 2) throw flag_error("--group needs two contenders or more, not '" + *given->value("group") + "'");
-        const auto number = [&](const char* flag, unsigned lowest, unsigned highest, unsigned fallback) {
-            const auto text = given->value(flag);
-            return text ? whole_number_flag(flag, *text, lowest, highest) : fallback;
-        };
-        options.min_rounds = number("min_rounds", 2, 100000, options.min_rounds);
-        options.rounds = number("rounds", options.min_rounds, 100000, std::max(options.min_rounds, options.rounds));
-        options.budget_seconds = number("budget_s", 1, 86400, static_cast<unsigned>(options.budget_seconds));
-        if (const auto text = given->value("width")) {
-            double pct = 0;
-            const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), pct);
-            if (error != std::errc{} || end != text->data() + text->size() || !(pct >= 0.1 && pct <= 50)) {
-                throw flag_error("--width: a percentage from 0.1 to 50, not '" + *text + "'");
-            }
-            options.width = pct / 100;
-        }
-        options.round_seconds = number("round_ms", 1, 60000, 2) / 1000.0;
-        options.threads = number("threads", 1, 65536, options.threads);
-        if (const auto text = given->value("filter")) {
-            try {
-                filter.emplace(*text);
-            } catch (const std::regex_error&) {
-                throw flag_error("--filter: not a regular expression: " + *text);
-            }
-        }
-        data = read_input(*input);
-    } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return refuse("sortbench-rounds", e.what());
-    }
-
-    try {
-        session run(given->values("contender"), std::move(data));
-        const bool all = split(*given->value("group"), ',') == std::vector<std::string>{"all"};
-        std::vector<const contender*> group;
-        for (const std::string& name : names) {
-            const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
-                                            [&](const contender& c) { return c.id == name; });
-            if (found == run.contenders().end()) return refuse("sortbench-rounds", "no contender named '" + name + "'");
-            if (std::find(group.begin(), group.end(), &*found) != group.end()) {
-                return refuse("sortbench-rounds", "'" + name + "' is named twice in --group");
-            }
-            group.push_back(&*found);
-        }
-        if (all) {
-            for (const contender& c : run.contenders()) {
-                if (&c != group.front()) group.push_back(&c);
-            }
-        }
-        std::size_t done = 0;
-        const auto cases = run_group(
-            run, group, !all, given->boolean("full_grid"),
-            [&](const std::string& name) { return !filter || std::regex_search(name, *filter); }, options,
-            [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });
-        if (cases.empty()) return refuse("sortbench-rounds", "no case that every member takes matches the filter");
-        std::FILE* out = stdout;
-        const std::string path = given->value("out").value_or("");
-        if (!path.empty() && (out = std::fopen(path.c_str(), "w")) == nullptr) {
-            return refuse("sortbench-rounds", path + ": " + std::strerror(errno));
-        }
-        write_rounds(out, group, options, cases);
-        if (std::fflush(out) != 0 || std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
-            return refuse("sortbench-rounds", "write error: " + std::string(std::strerror(errno)));
-        }
-    } catch (const std::exception& e) {
-        return refuse("sortbench-rounds", e.what());
-    }
-    return 0;
+    return run_program(program.name, [&] {
+        return rounds_main(command_line(program, std::vector<std::string>(argv + 1, argv + argc)));
+    });
 }

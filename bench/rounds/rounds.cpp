@@ -16,18 +16,17 @@ namespace {
 
 // Figures per call of `batches` batches of `c`, checked after the clock.
 template <class T>
-round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold,
-                          const rounds_options& options, const tick_source& clock, const cost_meter& meter,
-                          const std::string& name)
+round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold, unsigned threads,
+                          const tick_source& clock, const cost_meter& meter, const std::string& name)
 {
-    if (c.parallel()) c.use_threads(options.threads);
+    if (c.parallel()) c.use_threads(threads);
     batch_totals totals;
     for (std::size_t b = 0; b < batches; ++b) {
         if (!measure_batch(in, c.of<T>().sort, cold, clock, meter, totals)) {
             throw std::runtime_error("wrong result: " + c.id + " did not sort " + name);
         }
     }
-    return totals.per_call(clock.frequency(), c.parallel() ? options.threads : 1);
+    return totals.per_call(clock.frequency(), c.parallel() ? threads : 1);
 }
 
 double widest_half_width(const rounds_case& c)
@@ -84,8 +83,8 @@ double paired_half_width(const std::vector<double>& a, const std::vector<double>
 
 template <class T>
 rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
-                       std::uint32_t n, bool cold, const rounds_options& options, const tick_source& clock,
-                       const cost_meter& meter)
+                       std::uint32_t n, bool cold, const rounds_options& options, unsigned threads,
+                       const tick_source& clock, const cost_meter& meter)
 {
     const std::string type(element_traits<T>::name);
     rounds_case out;
@@ -104,9 +103,9 @@ rounds_case run_rounds(session& run, const std::vector<const contender*>& group,
     // share is not a few microseconds that one interrupt doubles.
     for (const contender* c : group) {
         std::copy_n(in.input.begin(), n, in.work.begin());
-        if (c->parallel()) c->use_threads(options.threads);
+        if (c->parallel()) c->use_threads(threads);
         c->of<T>().sort(in.work.data(), n);
-        const round_figures f = timed_share(in, *c, 1, cold, options, clock, cpu_meter, out.name);
+        const round_figures f = timed_share(in, *c, 1, cold, threads, clock, cpu_meter, out.name);
         const double seconds = f.wall_ns * 1e-9 * static_cast<double>(in.copies);
         out.batches.push_back(
             seconds > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / seconds)))
@@ -122,7 +121,7 @@ rounds_case run_rounds(session& run, const std::vector<const contender*>& group,
         std::shuffle(order.begin(), order.end(), rng);
         for (const std::size_t m : order) {
             out.rounds[m].push_back(
-                timed_share(in, *group[m], out.batches[m], cold, options, clock, cpu_meter, out.name));
+                timed_share(in, *group[m], out.batches[m], cold, threads, clock, cpu_meter, out.name));
         }
         if (r < options.min_rounds) continue;
         out.widest = widest_half_width(out);
@@ -139,8 +138,8 @@ rounds_case run_rounds(session& run, const std::vector<const contender*>& group,
 }
 
 template rounds_case run_rounds<std::int32_t>(session&, const std::vector<const contender*>&, const pattern_info&,
-                                              std::uint32_t, bool, const rounds_options&, const tick_source&,
-                                              const cost_meter&);
+                                              std::uint32_t, bool, const rounds_options&, unsigned,
+                                              const tick_source&, const cost_meter&);
 
 grid_options rounds_grid(const session& run, bool full_grid, unsigned threads)
 {
@@ -152,51 +151,24 @@ grid_options rounds_grid(const session& run, bool full_grid, unsigned threads)
     return grid;
 }
 
-std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group,
-                                      bool whole_group, const grid_options& grid)
+std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
+                                   const grid_options& grid, const std::function<bool(const std::string&)>& wanted,
+                                   const rounds_options& options,
+                                   const std::function<void(const std::string&)>& progress)
 {
-    std::vector<planned_case> out;
+    std::vector<rounds_case> out;
     for_each_type([&]<class T>(T) {
-        // The grid lists each contender's cases in turn: gather each case's
-        // members, in the group's order, the case in the order first listed.
-        std::vector<planned_case> cases;
-        for_each_case<T>(group, grid, [&](const grid_case& g) {
-            if (g.capped) return;
-            auto found = std::find_if(cases.begin(), cases.end(),
-                                      [&](const planned_case& c) { return c.name == g.case_key; });
-            if (found == cases.end()) {
-                cases.push_back({g.case_key, std::string(element_traits<T>::name), g.p, g.n, g.cold, {}});
-                found = cases.end() - 1;
-            }
-            found->members.push_back(g.c);
-        });
-        for (planned_case& c : cases) {
-            const bool enough = whole_group ? c.members.size() == group.size()
-                                            : c.members.size() >= 2 && c.members.front() == group.front();
-            if (enough) out.push_back(std::move(c));
+        for (const planned_case& c : plan_rounds<T>(group, whole_group, grid)) {
+            if (!wanted(c.name)) continue;
+            if (progress) progress(c.name);
+            out.push_back(run_rounds<T>(run, c.members, *c.p, c.n, c.cold, options, c.threads));
         }
     });
     return out;
 }
 
-std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
-                                   bool full_grid, const std::function<bool(const std::string&)>& wanted,
-                                   const rounds_options& options,
-                                   const std::function<void(const std::string&)>& progress)
-{
-    std::vector<rounds_case> out;
-    for (const planned_case& c : plan_rounds(group, whole_group, rounds_grid(run, full_grid, options.threads))) {
-        if (!wanted(c.name)) continue;
-        if (progress) progress(c.name);
-        for_each_type([&]<class T>(T) {
-            if (element_traits<T>::name == c.type) out.push_back(run_rounds<T>(run, c.members, *c.p, c.n, c.cold, options));
-        });
-    }
-    return out;
-}
-
 void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
-                  const std::vector<rounds_case>& cases)
+                  unsigned threads, const std::vector<rounds_case>& cases)
 {
     json context = json::object();
     for (const auto& [key, value] : environment_context()) context[key] = value;
@@ -214,7 +186,7 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
                 {"budget_seconds", rounded(options.budget_seconds)},
                 {"round_seconds", rounded(options.round_seconds)},
                 {"seed", options.seed},
-                {"threads", options.threads}};
+                {"threads", threads}};
     auto list = json::array();
     for (const rounds_case& c : cases) {
         const auto series = [&](auto field) {

@@ -6,6 +6,7 @@
 // comparison is a group of two.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -22,7 +23,6 @@ struct rounds_options {
     double budget_seconds = 20;    // or once a case has run this long
     double round_seconds = 0.002;  // each member's share of a round, at least (whole batches)
     std::uint32_t seed = 1;        // of the order within each round
-    unsigned threads = 1;          // for a parallel member
 };
 
 // One member's figures in one round are the suite's figures of a
@@ -81,7 +81,7 @@ double paired_half_width(const std::vector<double>& a, const std::vector<double>
 // std::runtime_error naming it.
 template <class T>
 rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
-                       std::uint32_t n, bool cold, const rounds_options& options,
+                       std::uint32_t n, bool cold, const rounds_options& options, unsigned threads = 0,
                        const tick_source& clock = monotonic_ticks, const cost_meter& meter = thread_costs);
 
 // The grid the rounds take their cases from: the suite's (all of it with
@@ -91,29 +91,52 @@ grid_options rounds_grid(const session& run, bool full_grid, unsigned threads);
 // A case of the grid and the members of the group that take it, uncapped.
 struct planned_case {
     std::string name;  // pattern/size[/type][/cold]
-    std::string type;
     const pattern_info* p;
     std::uint32_t n;
     bool cold;
     std::vector<const contender*> members;  // in the group's order
+    unsigned threads = 0;                   // what the grid gives a parallel member
 };
 
-// The cases of `grid` that the group runs: with every member where
-// `whole_group`, else with the first member and one more at least.
-std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group,
-                                      bool whole_group, const grid_options& grid);
+// The cases of element type T in `grid` that the group runs: with every
+// member where `whole_group`, else with the first member and one more at
+// least.
+template <class T>
+std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group, bool whole_group,
+                                      const grid_options& grid)
+{
+    // The grid lists each contender's cases in turn: gather each case's
+    // members, in the group's order, the cases in the order first listed.
+    std::vector<planned_case> cases;
+    for_each_case<T>(group, grid, [&](const grid_case& g) {
+        if (g.capped) return;
+        auto found =
+            std::find_if(cases.begin(), cases.end(), [&](const planned_case& c) { return c.name == g.case_key; });
+        if (found == cases.end()) {
+            cases.push_back({g.case_key, g.p, g.n, g.cold, {}});
+            found = cases.end() - 1;
+        }
+        found->members.push_back(g.c);
+        if (g.threads != 0) found->threads = g.threads;
+    });
+    std::vector<planned_case> out;
+    for (planned_case& c : cases) {
+        const bool enough = whole_group ? c.members.size() == group.size()
+                                        : c.members.size() >= 2 && c.members.front() == group.front();
+        if (enough) out.push_back(std::move(c));
+    }
+    return out;
+}
 
-// The cases of the grid (the default run's, or all with `full_grid`) whose
-// name `wanted` accepts, each run in rounds: with every member of the group
-// where `whole_group`, else with the members that take the case, when the
-// first does and one more. `progress` hears each case's name before it runs.
+
+// The cases of `grid` whose name `wanted` accepts, each run in rounds, type
+// by type. `progress` hears each case's name before it runs.
 std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
-                                   bool full_grid,
-                                   const std::function<bool(const std::string&)>& wanted,
+                                   const grid_options& grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
                                    const std::function<void(const std::string&)>& progress = {});
 
 // The cases as JSON: the group, the options, and every member's figures in
 // every round.
 void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
-                  const std::vector<rounds_case>& cases);
+                  unsigned threads, const std::vector<rounds_case>& cases);

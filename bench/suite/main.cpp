@@ -17,12 +17,10 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/engine/context.hpp"
-#include "bench/engine/flags.hpp"
-#include "bench/engine/input_flags.hpp"
+#include "bench/engine/cli.hpp"
 #include "bench/suite/noise.hpp"
 #include "bench/suite/suite.hpp"
 
@@ -35,6 +33,8 @@ constexpr flag_spec own_flags[] = {
     {"max_threads", "N", "the parallel sorts run at 1, 2, 4, ... up to N threads (default: the hardware's)"},
     {"help", "", "this list, then Google Benchmark's flags"},
 };
+
+constexpr program_spec program{"sortbench-patterns", "usage: sortbench-patterns [flags]", own_flags};
 
 // Google Benchmark's flags that the suite reads as well; they stay in the
 // arguments for Google Benchmark.
@@ -89,35 +89,29 @@ int main(int argc, char** argv)
     args.insert(args.end(), argv + 1, argv + argc);
 
     grid_options grid;
-    grid.max_threads = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> libraries;
     std::vector<std::string> rest;
     std::string repetitions, format, out_file, out_format;
     std::unique_ptr<user_data> data;
     try {
-        const parsed_flags own(args, own_flags);
-        const parsed_flags input(own.rest(), input_flags);
-        if (own.boolean("help")) {
+        // Every flag the suite does not know goes on to Google Benchmark.
+        const command_line line(program, args, true);
+        if (line.help()) {
             std::printf("usage: sortbench-patterns [flags]\n\nThe suite's flags:\n%s%s\nGoogle Benchmark's flags:\n",
                         flags_help(own_flags).c_str(), flags_help(input_flags).c_str());
             std::fflush(stdout);
             rest = {"--help"};
         } else {
-            rest = input.rest();
-            data = read_input(input);
+            rest = line.rest();
+            data = line.input();
         }
-        grid.full_grid = own.boolean("full_grid");
-        grid.huge = own.boolean("huge");
+        grid.full_grid = line.flags().boolean("full_grid");
+        grid.huge = line.flags().boolean("huge");
         if (grid.huge) {
             if (const std::string why = huge_run_refusal(available_memory()); !why.empty()) throw flag_error(why);
         }
-        // --max_threads, or SORTBENCH_MAX_THREADS where it is not given.
-        const char* env = std::getenv("SORTBENCH_MAX_THREADS");
-        if (const auto limit = own.given("max_threads") ? own.value("max_threads")
-                                                         : (env ? std::optional<std::string>(env) : std::nullopt)) {
-            grid.max_threads = whole_number_flag("max_threads", *limit, 1, 65536);
-        }
-        libraries = own.values("contender");
+        grid.max_threads = line.thread_limit("max_threads");
+        libraries = line.flags().values("contender");
 
         const parsed_flags peeked(rest, peeked_flags);
         repetitions = peeked.value("benchmark_repetitions").value_or("3");
@@ -128,7 +122,7 @@ int main(int argc, char** argv)
         out_file = peeked.value("benchmark_out").value_or("");
         out_format = peeked.value("benchmark_out_format").value_or("json");
     } catch (const std::runtime_error& e) {  // flag_error, input_error
-        return refuse("sortbench-patterns", e.what());
+        return refuse(program.name, e.what());
     }
 
     std::vector<char*> gb_args{argv[0]};
@@ -143,7 +137,7 @@ int main(int argc, char** argv)
     try {
         run = std::make_unique<session>(libraries, std::move(data));
     } catch (const std::exception& e) {
-        return refuse("sortbench-patterns", e.what());
+        return refuse(program.name, e.what());
     }
     for (const auto& [key, value] : environment_context()) {
         benchmark::AddCustomContext(key, value);

@@ -78,7 +78,7 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
     options.round_seconds = 0;  // one batch a share
     const pattern_info& random = *std::find_if(all_patterns.begin(), all_patterns.end(),
                                                [](const pattern_info& p) { return p.p == pattern::random; });
-    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options,
+    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, 0,
                                                    scripted_clock, scripted_meter);
     EXPECT_EQ(c.name, "random/1000");
     ASSERT_EQ(c.rounds.size(), 2u);
@@ -108,7 +108,7 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
     EXPECT_THROW(
         {
             try {
-                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, scripted_clock,
+                run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, 0, scripted_clock,
                                          scripted_meter);
             } catch (const std::runtime_error& e) {
                 EXPECT_STREQ(e.what(), "wrong result: B did not sort random/1000");
@@ -149,12 +149,12 @@ TEST(Rounds, CasesAreTheGrids)
     };
     const std::vector<const contender*> group{named("std_sort"), named("pdqsort"), named("ips4o_par")};
     const grid_options grid = rounds_grid(run, false, 2);
-    std::map<std::string, std::vector<std::string>> planned;
-    for (const planned_case& c : plan_rounds(group, false, grid)) {
-        for (const contender* m : c.members) planned[c.name].push_back(m->id);
-    }
-    std::map<std::string, std::vector<std::string>> listed;
+    std::map<std::string, std::vector<std::string>> planned, listed;
     for_each_type([&]<class T>(T) {
+        for (const planned_case& c : plan_rounds<T>(group, false, grid)) {
+            for (const contender* m : c.members) planned[c.name].push_back(m->id);
+            if (c.members.back()->parallel()) EXPECT_EQ(c.threads, 2u) << c.name;
+        }
         for_each_case<T>(group, grid, [&](const grid_case& g) {
             if (!g.capped) listed[g.case_key].push_back(g.c->id);
         });
