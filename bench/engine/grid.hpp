@@ -92,11 +92,11 @@ struct grid_options {
     bool sequential_only = false;  // no parallel sorts
     bool widest_only = false;      // a parallel sort at max_threads alone
     // Only these patterns, when given (the user's data stays if `data` is set).
-    std::vector<pattern> patterns;
+    std::vector<pattern> patterns{};
     // These sizes on every pattern and type that `full_grid` would run,
     // instead of the suite's sizes and the default run's choice of them, and
     // nothing beyond the cache.
-    std::vector<std::uint32_t> sizes;
+    std::vector<std::uint32_t> sizes{};
 };
 
 struct grid_case {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <malloc.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <numeric>
 #include <cstdint>
@@ -334,6 +337,61 @@ TEST(SuiteBatch, ChecksRecordsByKeyOrderAndPermutation)
     in->work[70].value -= 1000;
     std::swap(in->work[10], in->work[40]);
     EXPECT_FALSE(batch_sorted(*in)) << "keys out of order";
+}
+
+// A record torn anywhere is a wrong result: every byte of every record type,
+// not only its key or the first word of its payload.
+TEST(SuiteBatch, ChecksEveryByteOfARecord)
+{
+    const auto every_byte = [](auto element) {
+        using T = decltype(element);
+        auto in = prepare<T>(pattern::random, 20, 1);
+        in->work = in->expected;
+        ASSERT_TRUE(batch_sorted(*in));
+        auto* bytes = reinterpret_cast<unsigned char*>(&in->work[7]);
+        for (std::size_t b = 0; b < sizeof(T); ++b) {
+            bytes[b] ^= 0x10;
+            EXPECT_FALSE(batch_sorted(*in)) << element_traits<T>::name << " byte " << b;
+            bytes[b] ^= 0x10;
+        }
+    };
+    every_byte(kv16{});
+    every_byte(rec100{});
+    every_byte(rec1k{});
+}
+
+// Every allocation entry point is counted, with the bytes it was asked for:
+// a request of several elements, so that a count of one element's bytes
+// shows.
+TEST(CallCosts, EveryAllocatorIsCounted)
+{
+    if (!allocations_counted()) GTEST_SKIP() << "a sanitizer owns the allocator";
+    const auto counted = [](const char* what, std::size_t bytes, auto allocate) {
+        const allocation_tally before = allocations_so_far();
+        void* p = allocate();
+        benchmark::DoNotOptimize(p);
+        const allocation_tally after = allocations_so_far();
+        std::free(p);
+        EXPECT_EQ(after.calls - before.calls, 1u) << what;
+        EXPECT_EQ(after.bytes - before.bytes, bytes) << what;
+    };
+    counted("malloc", 24, [] { return std::malloc(24); });
+    counted("calloc", 24, [] { return std::calloc(3, 8); });
+    counted("realloc", 24, [] { return std::realloc(nullptr, 24); });
+    counted("aligned_alloc", 192, [] { return std::aligned_alloc(64, 192); });
+    counted("memalign", 192, [] { return memalign(64, 192); });
+    counted("posix_memalign", 192, [] {
+        void* p = nullptr;
+        return posix_memalign(&p, 64, 192) == 0 ? p : nullptr;
+    });
+    counted("valloc", 24, [] { return valloc(24); });
+    counted("pvalloc", 24, [] { return pvalloc(24); });
+    const allocation_tally before = allocations_so_far();
+    auto* array = new std::uint64_t[3];
+    benchmark::DoNotOptimize(array);
+    const allocation_tally after = allocations_so_far();
+    delete[] array;
+    EXPECT_EQ(after.bytes - before.bytes, 24u) << "new[]";
 }
 
 }  // namespace

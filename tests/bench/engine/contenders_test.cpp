@@ -114,4 +114,22 @@ TEST(Contenders, LibraryNamesItself)
     std::filesystem::remove(copy);
 }
 
+// An '=' in a path is part of the path unless a usable name stands before
+// it: NAME=PATH names the library, and a path whose '=' follows a folder
+// loads as the path it is.
+TEST(Contenders, EqualsInAPathIsAPath)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "build=2";
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path copy = dir / "libheapsort.so";
+    std::filesystem::copy_file(SORTBENCH_EXAMPLE_CONTENDER, copy, std::filesystem::copy_options::overwrite_existing);
+    {
+        const session run({copy.string(), "mine=" + copy.string()});
+        ASSERT_GE(run.contenders().size(), 2u);
+        EXPECT_EQ(run.contenders()[run.contenders().size() - 2].id, "heapsort");
+        EXPECT_EQ(run.contenders().back().id, "mine");
+    }
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

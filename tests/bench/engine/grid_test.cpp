@@ -69,10 +69,12 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
     const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
 
     const session run;
+    grid_options two_threads;
+    two_threads.max_threads = 2;
     for_each_type([&]<class T>(T) {
         const std::string type(element_traits<T>::name);
         std::map<std::string, std::set<shape>> seen;
-        for_each_case<T>(run.contenders(), {false, 2}, [&](const grid_case& g) {
+        for_each_case<T>(run.contenders(), two_threads, [&](const grid_case& g) {
             seen[g.c->id].emplace(std::string(g.p->name), g.n, g.cold, g.threads);
         });
         for (const contender& c : run.contenders()) {
@@ -97,6 +99,23 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
             }
         }
     });
+}
+
+// A routine that is quadratic on a pattern runs up to its cap, exactly at
+// it included, and is capped only above it.
+TEST(Grid, CappedOnlyAboveTheCap)
+{
+    const session run;
+    const contender& c = *std::find_if(run.contenders().begin(), run.contenders().end(), [](const contender& x) {
+        return (x.traits & quadratic_on_equal_runs) != 0;
+    });
+    grid_options grid;
+    grid.patterns = {pattern::few_distinct};
+    grid.sizes = {quadratic_cap - 1, quadratic_cap, quadratic_cap + 1};
+    std::map<std::uint32_t, bool> capped;
+    for_each_case<std::int32_t>({&c}, grid, [&](const grid_case& g) { capped[g.n] = g.capped; });
+    EXPECT_EQ(capped, (std::map<std::uint32_t, bool>{
+                          {quadratic_cap - 1, false}, {quadratic_cap, false}, {quadratic_cap + 1, true}}));
 }
 
 // 10^8 elements only where the memory is there: one line otherwise, before

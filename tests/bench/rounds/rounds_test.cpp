@@ -26,11 +26,15 @@ struct script {
     std::vector<char> calls;                   // 'A' or 'B', in order
     std::map<char, std::vector<std::int32_t>> firsts;  // each call's first element, per member
     bool b_breaks = false;
+    // Wall time that the CPU clock does not see, as time slices taken by
+    // other processes: added to B's calls in a changing amount.
+    bool wall_jitters = false;
+    std::uint64_t off_cpu = 0;
 } world;
 
 std::uint64_t scripted_counter()
 {
-    return world.now;
+    return world.now + world.off_cpu;
 }
 
 std::uint64_t nanosecond_frequency()
@@ -58,6 +62,7 @@ void recording_sort(std::int32_t* a, std::uint32_t n)
     std::sort(a, a + n);
     if (Member == 'B' && world.b_breaks) std::swap(a[0], a[n - 1]);
     world.now += Ticks;
+    if (Member == 'B' && world.wall_jitters && world.calls.size() % 89 == 0) world.off_cpu += Ticks * 500;
 }
 
 contender member(const char* id, sort_fn<std::int32_t>* sort)
@@ -118,6 +123,34 @@ TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
         std::runtime_error);
 }
 
+// The rounds stop on the figure they report: CPU time, steady here, while
+// the wall time of B jumps from round to round. A rule that judged the wall
+// time would run to the most rounds.
+TEST(Rounds, StopOnTheFigureTheyReport)
+{
+    world = {};
+    world.wall_jitters = true;
+    session run;
+    const contender a = member("A", recording_sort<'A', 100>);
+    const contender b = member("B", recording_sort<'B', 150>);
+    rounds_options options;
+    options.min_rounds = 12;
+    options.rounds = 40;
+    options.round_seconds = 0;
+    const pattern_info& random = *std::find_if(all_patterns.begin(), all_patterns.end(),
+                                               [](const pattern_info& p) { return p.p == pattern::random; });
+    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, random, 1000, false, options, 0, scripted_clock,
+                                                   scripted_meter);
+    EXPECT_TRUE(c.cpu_figure);
+    EXPECT_EQ(c.stopped, "interval");
+    EXPECT_EQ(c.rounds[1].size(), 12u);
+    EXPECT_GT(paired_half_width(c.written(0), [&] {
+        std::vector<double> wall;
+        for (const round_figures& f : c.rounds[1]) wall.push_back(f.wall_ns);
+        return wall;
+    }()), options.width) << "the wall time must not be steady, or the test shows nothing";
+}
+
 // Twenty rounds of ratios 1.00, 1.01, ..., 1.19: the 95% interval of their
 // median (1.095) runs from the 6th smallest to the 6th largest, 1.05 to
 // 1.14. One round that a burst doubled on one side moves each end by one
@@ -153,7 +186,9 @@ TEST(Rounds, CasesAreTheGrids)
     for_each_type([&]<class T>(T) {
         for (const planned_case& c : plan_rounds<T>(group, false, grid)) {
             for (const contender* m : c.members) planned[c.name].push_back(m->id);
-            if (c.members.back()->parallel()) EXPECT_EQ(c.threads, 2u) << c.name;
+            if (c.members.back()->parallel()) {
+                EXPECT_EQ(c.threads, 2u) << c.name;
+            }
         }
         for_each_case<T>(group, grid, [&](const grid_case& g) {
             if (!g.capped) listed[g.case_key].push_back(g.c->id);
