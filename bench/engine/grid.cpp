@@ -34,27 +34,6 @@ std::string case_name(std::string_view pattern, std::uint32_t n, std::string_vie
     return name;
 }
 
-bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
-{
-    if (type == element_traits<std::int32_t>::name) {
-        const bool classic = static_cast<std::size_t>(p) < classic_patterns;
-        return classic || (!cold && n == 10000);
-    }
-    if (type == element_traits<rec100>::name || type == element_traits<rec1k>::name ||
-        type == element_traits<url>::name) {
-        return !cold && (p == pattern::random || p == pattern::ascending) && n == 10000;
-    }
-    const bool telling = p == pattern::random || p == pattern::ascending || p == pattern::descending ||
-                         p == pattern::few_distinct || p == pattern::zipf;
-    return !cold && telling && (n == 100 || n == 10000 || n == 1000000);
-}
-
-bool in_beyond_cache_run(std::string_view type, pattern p, bool cold)
-{
-    const bool integer = type == element_traits<std::int32_t>::name || type == element_traits<std::int64_t>::name;
-    return integer && !cold && (p == pattern::random || p == pattern::ascending);
-}
-
 std::string huge_run_refusal(std::uint64_t available)
 {
     const auto gb = [](std::uint64_t bytes) {
@@ -64,12 +43,6 @@ std::string huge_run_refusal(std::uint64_t available)
     };
     if (available >= huge_run_bytes) return {};
     return "--huge needs about " + gb(huge_run_bytes) + " of memory; " + gb(available) + " is available";
-}
-
-bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold)
-{
-    return type == element_traits<std::int32_t>::name && (p == pattern::random || p == pattern::few_distinct) &&
-           n >= 10000 && !cold;
 }
 
 std::vector<unsigned> thread_counts(unsigned limit)

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "bench/engine/contenders.hpp"
@@ -29,7 +30,12 @@ inline constexpr std::uint32_t quadratic_cap = 10000;
 // sizes a call takes up to seconds.
 inline constexpr std::uint32_t beyond_cache_size = 10'000'000;
 inline constexpr std::uint32_t huge_size = 100'000'000;
-bool in_beyond_cache_run(std::string_view type, pattern p, bool cold);
+template <class T>
+bool in_beyond_cache_run(pattern p, bool cold)
+{
+    constexpr bool integer = std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>;
+    return integer && !cold && (p == pattern::random || p == pattern::ascending);
+}
 
 // What a run with 10^8 elements holds at once, at most: each case's input,
 // its reference and the array it sorts, of int32 and int64 (a run keeps the
@@ -68,11 +74,29 @@ inline constexpr std::uint64_t largest_array_bytes = std::uint64_t{128} << 20;
 // tell the types apart (random, ascending, descending, few_distinct and zipf
 // at 100, 10,000 and 1,000,000 elements), warm; the records and URLs random
 // and ascending at 10,000, warm; so that a full run stays near ten minutes.
-bool in_default_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+template <class T>
+bool in_default_run(pattern p, std::uint32_t n, bool cold)
+{
+    if constexpr (std::is_same_v<T, std::int32_t>) {
+        const bool classic = static_cast<std::size_t>(p) < classic_patterns;
+        return classic || (!cold && n == 10000);
+    } else if constexpr (std::is_same_v<T, rec100> || std::is_same_v<T, rec1k> || std::is_same_v<T, url>) {
+        return !cold && (p == pattern::random || p == pattern::ascending) && n == 10000;
+    } else {
+        const bool telling = p == pattern::random || p == pattern::ascending || p == pattern::descending ||
+                             p == pattern::few_distinct || p == pattern::zipf;
+        return !cold && telling && (n == 100 || n == 10000 || n == 1000000);
+    }
+}
 
 // The parallel sorts' part of the default run: int32, random and
 // few_distinct input, warm, from 10,000 elements up, where threads can pay.
-bool in_default_parallel_run(std::string_view type, pattern p, std::uint32_t n, bool cold);
+template <class T>
+bool in_default_parallel_run(pattern p, std::uint32_t n, bool cold)
+{
+    return std::is_same_v<T, std::int32_t> && (p == pattern::random || p == pattern::few_distinct) && n >= 10000 &&
+           !cold;
+}
 
 // The thread counts a parallel contender runs at: 1, 2, 4, ... below
 // `limit`, then `limit` itself (the machine's hardware threads unless told
@@ -144,8 +168,8 @@ void for_each_case(const std::vector<const contender*>& all, const grid_options&
             for (const std::uint32_t n : sizes) {
                 if (std::uint64_t{n} * sizeof(T) > largest_array_bytes) continue;
                 for (const bool cold : {false, true}) {
-                    const bool wanted = c.parallel() ? in_default_parallel_run(type, p.p, n, cold)
-                                                     : in_default_run(type, p.p, n, cold);
+                    const bool wanted = c.parallel() ? in_default_parallel_run<T>(p.p, n, cold)
+                                                     : in_default_run<T>(p.p, n, cold);
                     if (!options.full_grid && !given_sizes && !wanted) continue;
                     for (const unsigned k : threads) each(p, n, cold, k);
                 }
@@ -157,7 +181,7 @@ void for_each_case(const std::vector<const contender*>& all, const grid_options&
         const bool slow = std::any_of(routines.begin(), routines.end(), [&](const routine_info& r) { return r.id == c.id; });
         for (const pattern_info& p : all_patterns) {
             if (given_sizes || !wanted_pattern(p)) continue;
-            if (c.parallel() || (slow && !options.full_grid) || !in_beyond_cache_run(type, p.p, false)) continue;
+            if (c.parallel() || (slow && !options.full_grid) || !in_beyond_cache_run<T>(p.p, false)) continue;
             each(p, beyond_cache_size, false, 0);
             if (options.huge) each(p, huge_size, false, 0);
         }
