@@ -82,13 +82,18 @@ def executable(build: Path, name: str) -> Path:
 
 def routines(build: Path):
     """The routine registry as the build wrote it: [{id, label, traits}]."""
-    path = build / "routines.json"
+    path = build / "routines.tsv"
     try:
-        return json.loads(path.read_text())
+        lines = path.read_text().splitlines()
     except FileNotFoundError:
         raise ToolError(f"{path} is missing: run `make` in {REPO} first") from None
-    except json.JSONDecodeError as e:
-        raise ToolError(f"{path}: not valid JSON ({e})") from None
+    out = []
+    for line in lines:
+        cells = line.split("\t")
+        if len(cells) != 3 or not cells[0]:
+            raise ToolError(f"{path}: not the routine table (id, label, traits by tabs): {line!r}")
+        out.append({"id": cells[0], "label": cells[1], "traits": [t for t in cells[2].split(",") if t]})
+    return out
 
 
 # --- statistics ---------------------------------------------------------

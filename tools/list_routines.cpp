@@ -1,25 +1,22 @@
-// Writes the routine registry as JSON, for the scripts in tools/: the build
-// runs it and leaves routines.json beside the binaries.
+// Writes the routine registry for the scripts in tools/, one routine a line:
+// id, label and traits (comma-separated), separated by tabs. The build runs
+// it and leaves routines.tsv beside the binaries. Labels keep their padding.
 #include <cstdio>
 
 #include "sorts/registry.hpp"
 
 int main()
 {
-    // Ids and labels are plain ASCII without quotes or backslashes.
-    std::puts("[");
-    for (std::size_t i = 0; i < routines.size(); ++i) {
-        const routine_info& r = routines[i];
-        std::printf("  {\"id\": \"%s\", \"label\": \"%s\", \"traits\": [", r.id, r.label);
+    for (const routine_info& r : routines) {
+        std::printf("%s\t%s\t", r.id, r.label);
         const char* sep = "";
         for (const auto& t : routine_trait_names) {
             if (r.traits & t.bit) {
-                std::printf("%s\"%s\"", sep, t.name);
-                sep = ", ";
+                std::printf("%s%s", sep, t.name);
+                sep = ",";
             }
         }
-        std::printf("]}%s\n", i + 1 < routines.size() ? "," : "");
+        std::printf("\n");
     }
-    std::puts("]");
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -57,7 +57,7 @@ def main():
     ap.add_argument("binaries", nargs="*", type=Path)
     ap.add_argument("--rounds", type=int, default=5)
     ap.add_argument("--cells", action="store_true", help="also print every cell's median")
-    ap.add_argument("--build", help="build directory for routines.json (default: build/release)")
+    ap.add_argument("--build", help="build directory for routines.tsv (default: build/release)")
     args = ap.parse_args()
     if args.rounds < 1:
         raise ToolError("--rounds must be at least 1")

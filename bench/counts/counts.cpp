@@ -17,7 +17,7 @@ void count_type(const std::vector<contender>& all, const grid_options& options,
     const std::string type(element_traits<T>::name);
     std::vector<T> a;
     for_each_case<T>(all, options, [&](const grid_case& g) {
-        if (g.capped || !wanted(g.name)) return;
+        if (g.capped || g.c->pinned_target || !wanted(g.name)) return;
         count_record r{g.c->id, type, std::string(g.p->name), g.n, {}, {}};
         if (const count_ref<T>& count = g.c->of<T>().count) {
             a.resize(g.n);

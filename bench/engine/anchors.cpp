@@ -2,6 +2,7 @@
 // art from Boost.Sort, Highway and ips4o, each adapted to the suite's shape.
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <boost/sort/pdqsort/pdqsort.hpp>
 #include <boost/sort/sort.hpp>
 #include <boost/sort/spreadsort/integer_sort.hpp>
@@ -110,6 +111,43 @@ struct vqsort {
     }
 };
 
+// The targets this processor supports, read before any contender pins one.
+std::int64_t own_targets()
+{
+    static const std::int64_t targets = hwy::SupportedTargets();
+    return targets;
+}
+
+// vqsort on one instruction set. Highway dispatches on the targets it is told
+// the processor supports: each call tells it one, then the processor's own,
+// both given as masks, so that the processor is not asked again (CPUID, a
+// trap to the hypervisor in a VM). The two settings lie inside the timed
+// window: a few stores each.
+template <std::int64_t Target>
+struct vqsort_at {
+    template <class T>
+    static constexpr bool takes = vqsort::takes<T>;
+
+    template <class T>
+    static void sort(T* a, std::uint32_t n)
+    {
+        hwy::SetSupportedTargetsForTest(Target);
+        vqsort::sort(a, n);
+        hwy::SetSupportedTargetsForTest(own_targets());
+    }
+};
+
+// The targets a vqsort may be pinned to, best first.
+struct pinned_vqsort {
+    std::int64_t target;
+    sort_forms forms;
+};
+const pinned_vqsort pinned_vqsorts[] = {
+    {HWY_AVX3, forms_of<vqsort_at<HWY_AVX3>>()},
+    {HWY_AVX2, forms_of<vqsort_at<HWY_AVX2>>()},
+    {HWY_SSE4, forms_of<vqsort_at<HWY_SSE4>>()},
+};
+
 // In-place super scalar samplesort. It draws its samples with a generator
 // seeded from std::random_device in every call, so its comparisons differ
 // from run to run: its counting form runs on counted elements, so that a
@@ -137,7 +175,7 @@ contender anchor(std::string id, const sort_forms& forms)
 
 std::vector<contender> anchor_contenders()
 {
-    return {
+    std::vector<contender> out{
         anchor("std_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::sort(a, a + n); })),
         anchor("std_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::stable_sort(a, a + n); })),
         anchor("pdqsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::pdqsort(a, a + n); })),
@@ -153,6 +191,21 @@ std::vector<contender> anchor_contenders()
                    if (n > 1) boost::sort::flat_stable_sort(a, a + n);
                })),
     };
+    // Every target below the one vqsort picks that this processor runs; the
+    // one it picks is vqsort itself.
+    const std::int64_t usable = own_targets() & HWY_TARGETS;
+    const std::int64_t best = usable & -usable;
+    for (const pinned_vqsort& v : pinned_vqsorts) {
+        if ((usable & v.target) == 0 || v.target == best) continue;
+        std::string name = "vqsort_";
+        for (const char* c = hwy::TargetName(v.target); *c != '\0'; ++c) {
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+        }
+        contender c = anchor(name, v.forms);
+        c.pinned_target = true;
+        out.push_back(std::move(c));
+    }
+    return out;
 }
 
 std::string vqsort_target()

@@ -20,6 +20,10 @@ struct contender {
     // Set for a parallel sort: makes its next calls use `threads` threads
     // (and makes its thread pool), outside any timed window.
     std::function<void(unsigned threads)> use_threads;
+    // Another contender's code pinned to one instruction set (vqsort_avx2):
+    // the suite runs it on a few telling cases beside the original, and
+    // the counts leave it out, as they are the original's.
+    bool pinned_target = false;
 
     template <class T>
     const typed_sort<T>& of() const
@@ -38,7 +42,9 @@ inline contender registry_contender(const routine_info& r)
 
 // std_sort, std_stable_sort, pdqsort, spreadsort, vqsort, ips4o, spinsort,
 // flat_stable_sort: sequential sorts from libraries, beside which the
-// routines are read.
+// routines are read; then vqsort pinned to each instruction set below the
+// one it picks that this processor runs (vqsort_avx2, vqsort_sse4), so that
+// a slow target shows beside the others.
 std::vector<contender> anchor_contenders();
 
 // The instruction set vqsort dispatches to on this machine, e.g. "AVX3".

@@ -91,6 +91,16 @@ bool in_default_run(pattern p, std::uint32_t n, bool cold)
 
 // The parallel sorts' part of the default run: int32, random and
 // few_distinct input, warm, from 10,000 elements up, where threads can pay.
+// A contender pinned to one instruction set, in the default run: int32 and
+// int64, random and ascending, at 10,000 and 1,000,000 elements, warm; what
+// tells the targets apart without doubling the run.
+template <class T>
+bool in_default_pinned_run(pattern p, std::uint32_t n, bool cold)
+{
+    constexpr bool integer = std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>;
+    return integer && !cold && (p == pattern::random || p == pattern::ascending) && (n == 10000 || n == 1000000);
+}
+
 template <class T>
 bool in_default_parallel_run(pattern p, std::uint32_t n, bool cold)
 {
@@ -168,8 +178,9 @@ void for_each_case(const std::vector<const contender*>& all, const grid_options&
             for (const std::uint32_t n : sizes) {
                 if (std::uint64_t{n} * sizeof(T) > largest_array_bytes) continue;
                 for (const bool cold : {false, true}) {
-                    const bool wanted = c.parallel() ? in_default_parallel_run<T>(p.p, n, cold)
-                                                     : in_default_run<T>(p.p, n, cold);
+                    const bool wanted = c.parallel()        ? in_default_parallel_run<T>(p.p, n, cold)
+                                        : c.pinned_target ? in_default_pinned_run<T>(p.p, n, cold)
+                                                          : in_default_run<T>(p.p, n, cold);
                     if (!options.full_grid && !given_sizes && !wanted) continue;
                     for (const unsigned k : threads) each(p, n, cold, k);
                 }
@@ -181,7 +192,9 @@ void for_each_case(const std::vector<const contender*>& all, const grid_options&
         const bool slow = std::any_of(routines.begin(), routines.end(), [&](const routine_info& r) { return r.id == c.id; });
         for (const pattern_info& p : all_patterns) {
             if (given_sizes || !wanted_pattern(p)) continue;
-            if (c.parallel() || (slow && !options.full_grid) || !in_beyond_cache_run<T>(p.p, false)) continue;
+            if (c.parallel() || ((slow || c.pinned_target) && !options.full_grid) || !in_beyond_cache_run<T>(p.p, false)) {
+                continue;
+            }
             each(p, beyond_cache_size, false, 0);
             if (options.huge) each(p, huge_size, false, 0);
         }

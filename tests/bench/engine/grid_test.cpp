@@ -66,6 +66,7 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
     const std::set<shape> record_sequential = product({"random", "ascending"}, {10000}, {false}, {0});
     std::set<shape> int64_sequential = other_sequential;
     int64_sequential.insert(beyond_cache.begin(), beyond_cache.end());
+    const std::set<shape> pinned = product({"random", "ascending"}, {10000, 1000000}, {false}, {0});
     const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
 
     const session run;
@@ -83,6 +84,8 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
                 EXPECT_EQ(seen.count(c.id), 0u);
             } else if (c.parallel()) {
                 EXPECT_EQ(seen[c.id], type == "int32" ? int32_parallel : std::set<shape>{});
+            } else if (c.pinned_target) {
+                EXPECT_EQ(seen[c.id], type == "int32" || type == "int64" ? pinned : std::set<shape>{});
             } else {
                 const bool classic = std::any_of(routines.begin(), routines.end(),
                                                  [&](const routine_info& r) { return r.id == c.id; });
