@@ -16,6 +16,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,9 +94,10 @@ int main(int argc, char** argv)
     std::vector<std::string> rest;
     std::string repetitions, format, out_file, out_format;
     std::unique_ptr<user_data> data;
+    std::optional<command_line> parsed;
     try {
         // Every flag the suite does not know goes on to Google Benchmark.
-        const command_line line(program, args, true);
+        const command_line& line = parsed.emplace(program, args, true);
         if (line.help()) {
             std::printf("usage: sortbench-patterns [flags]\n\nThe suite's flags:\n%s%s\nGoogle Benchmark's flags:\n",
                         flags_help(own_flags).c_str(), flags_help(input_flags).c_str());
@@ -156,12 +158,9 @@ int main(int argc, char** argv)
     const std::size_t ran = benchmark::RunSpecifiedBenchmarks(display.get(), file.get());
     benchmark::Shutdown();
 
-    // Output that did not reach its destination is a failure too.
+    // Google Benchmark writes through std::cout, the suite through stdout.
     std::cout.flush();
-    const bool lost = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout);
-    if (lost) {
-        std::fprintf(stderr, "sortbench-patterns: write error: %s\n", std::strerror(errno));
-    }
+    const bool lost = !std::cout ? parsed->refuse("write error: standard output") != 0 : parsed->finish(stdout) != 0;
     // A filter that matches nothing is a mistake, not an empty success.
     return run->wrong_results() > 0 || ran == 0 || lost ? 1 : 0;
 }
