@@ -11,7 +11,7 @@
 #include "bench/counts/counts.hpp"
 #include "bench/engine/cli.hpp"
 #include "bench/engine/json.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 #include "bench/robustness/robustness.hpp"
 
 namespace {
@@ -126,7 +126,7 @@ int counts_main(const command_line& line)
     }
     std::unique_ptr<user_data> data = line.input();
     if (given.boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
-    const session run(given.values("contender"), std::move(data));
+    const bench_run run(given.values("contender"), std::move(data));
     if (given.boolean("profile")) {
         write_profile(stdout, *run.data(), profile(*run.data()), as_json);
     } else if (given.boolean("robustness")) {

@@ -6,7 +6,7 @@
 #include <regex>
 #include <thread>
 
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 #include "inputs/patterns.hpp"
 
 namespace {
@@ -49,7 +49,7 @@ std::string pattern_names()
 
 std::string contender_names()
 {
-    const session run;
+    const bench_run run;
     std::vector<std::string> names;
     for (const contender& c : run.contenders()) names.push_back(c.id);
     return joined(names);
@@ -105,15 +105,10 @@ std::unique_ptr<user_data> command_line::input() const
     }
     std::vector<std::uint32_t> sizes;
     if (const auto list = input_.value("input_sizes")) {
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t end = list->find(',', start);
-            const std::string item = list->substr(start, end == std::string::npos ? std::string::npos : end - start);
+        for (const std::string& item : split_list(*list, ',')) {
             const auto n = whole_number(item, 1, 999999999);
             if (!n) throw flag_error("--input_sizes takes sizes from 1 to 999999999, not '" + item + "'");
             sizes.push_back(*n);
-            if (end == std::string::npos) break;
-            start = end + 1;
         }
     }
     return read_user_data(*path, input_.value("input_type").value_or("int32"), input_.boolean("input_text"),

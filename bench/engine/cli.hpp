@@ -40,7 +40,6 @@ public:
 
     const parsed_flags& flags() const { return own_; }
     const std::vector<std::string>& rest() const { return input_.rest(); }
-    const char* name() const { return program_.name; }
 
     bool help() const { return own_.boolean("help"); }
     std::string help_text() const;

@@ -51,6 +51,17 @@ std::vector<std::string> parsed_flags::values(std::string_view name) const
     return found == values_.end() ? std::vector<std::string>{} : found->second;
 }
 
+std::vector<std::string> split_list(const std::string& text, char sep)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(sep, start)) != std::string::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
 std::string flags_help(std::span<const flag_spec> specs)
 {
     std::string out;

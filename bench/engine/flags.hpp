@@ -43,6 +43,9 @@ private:
     std::vector<std::string> rest_;
 };
 
+// The items of a list such as "a,b,c", split at `sep`; empty items stay.
+std::vector<std::string> split_list(const std::string& text, char sep);
+
 // One line per flag, "  --name=VALUE   help", for --help.
 std::string flags_help(std::span<const flag_spec> specs);
 

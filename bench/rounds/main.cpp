@@ -40,17 +40,6 @@ constexpr flag_spec flags[] = {
 
 constexpr program_spec program{"sortbench-rounds", "usage: sortbench-rounds --group=A,B [flags]", flags};
 
-std::vector<std::string> split(const std::string& text, char sep)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(sep, start)) != std::string::npos; start = end + 1) {
-        parts.push_back(text.substr(start, end - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 int rounds_main(const command_line& line)
 {
     if (line.help()) {
@@ -59,7 +48,7 @@ int rounds_main(const command_line& line)
     }
     const parsed_flags& given = line.flags();
     if (!given.value("group")) throw flag_error("--group=A,B names the contenders to compare");
-    std::vector<std::string> names = split(*given.value("group"), ',');
+    std::vector<std::string> names = split_list(*given.value("group"), ',');
     const bool all = names == std::vector<std::string>{"all"};
     if (all) {
         names = {given.value("reference").value_or("std_sort")};
@@ -84,7 +73,7 @@ int rounds_main(const command_line& line)
     const unsigned threads = line.thread_limit("threads");
     const auto wanted = line.filter();
 
-    session run(given.values("contender"), line.input());
+    bench_run run(given.values("contender"), line.input());
     std::vector<const contender*> group;
     for (const std::string& name : names) {
         const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),

@@ -82,7 +82,7 @@ double paired_half_width(const std::vector<double>& a, const std::vector<double>
 }
 
 template <class T>
-rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
+rounds_case run_rounds(bench_run& run, const std::vector<const contender*>& group, const pattern_info& p,
                        std::uint32_t n, bool cold, const rounds_options& options, unsigned threads,
                        const tick_source& clock, const cost_meter& meter)
 {
@@ -137,11 +137,11 @@ rounds_case run_rounds(session& run, const std::vector<const contender*>& group,
     return out;
 }
 
-template rounds_case run_rounds<std::int32_t>(session&, const std::vector<const contender*>&, const pattern_info&,
+template rounds_case run_rounds<std::int32_t>(bench_run&, const std::vector<const contender*>&, const pattern_info&,
                                               std::uint32_t, bool, const rounds_options&, unsigned,
                                               const tick_source&, const cost_meter&);
 
-grid_options rounds_grid(const session& run, bool full_grid, unsigned threads)
+grid_options rounds_grid(const bench_run& run, bool full_grid, unsigned threads)
 {
     grid_options grid;
     grid.full_grid = full_grid;
@@ -151,7 +151,7 @@ grid_options rounds_grid(const session& run, bool full_grid, unsigned threads)
     return grid;
 }
 
-std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
+std::vector<rounds_case> run_group(bench_run& run, const std::vector<const contender*>& group, bool whole_group,
                                    const grid_options& grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
                                    const std::function<void(const std::string&)>& progress)

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/engine/grid.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 struct rounds_options {
     unsigned min_rounds = 20;      // rounds per case before the interval is looked at
@@ -80,13 +80,13 @@ double paired_half_width(const std::vector<double>& a, const std::vector<double>
 // checked after its clock read; a member that leaves a wrong result throws
 // std::runtime_error naming it.
 template <class T>
-rounds_case run_rounds(session& run, const std::vector<const contender*>& group, const pattern_info& p,
+rounds_case run_rounds(bench_run& run, const std::vector<const contender*>& group, const pattern_info& p,
                        std::uint32_t n, bool cold, const rounds_options& options, unsigned threads = 0,
                        const tick_source& clock = monotonic_ticks, const cost_meter& meter = thread_costs);
 
 // The grid the rounds take their cases from: the suite's (all of it with
 // `full_grid`), the user's data included, a parallel member at `threads`.
-grid_options rounds_grid(const session& run, bool full_grid, unsigned threads);
+grid_options rounds_grid(const bench_run& run, bool full_grid, unsigned threads);
 
 // A case of the grid and the members of the group that take it, uncapped.
 struct planned_case {
@@ -131,7 +131,7 @@ std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group
 
 // The cases of `grid` whose name `wanted` accepts, each run in rounds, type
 // by type. `progress` hears each case's name before it runs.
-std::vector<rounds_case> run_group(session& run, const std::vector<const contender*>& group, bool whole_group,
+std::vector<rounds_case> run_group(bench_run& run, const std::vector<const contender*>& group, bool whole_group,
                                    const grid_options& grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
                                    const std::function<void(const std::string&)>& progress = {});

@@ -135,9 +135,9 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::unique_ptr<session> run;
+    std::unique_ptr<bench_run> run;
     try {
-        run = std::make_unique<session>(libraries, std::move(data));
+        run = std::make_unique<bench_run>(libraries, std::move(data));
     } catch (const std::exception& e) {
         return refuse(program.name, e.what());
     }

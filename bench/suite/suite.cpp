@@ -14,7 +14,7 @@ namespace {
 // sorting them all with one pair of clock reads, and counts one iteration per
 // array: Google Benchmark divides the batch's time by the arrays in it.
 template <class T>
-void sort_benchmark(benchmark::State& state, session& run, const sort_case<T>& c)
+void sort_benchmark(benchmark::State& state, bench_run& run, const sort_case<T>& c)
 {
     prepared<T>& in = run.inputs<T>(c.p, c.n);
     if (c.use_threads) {
@@ -87,15 +87,15 @@ std::string joined(const List& items, auto name_of)
 }  // namespace
 
 template <class T>
-benchmark::internal::Benchmark* register_sort_case(session& run, const sort_case<T>& c)
+benchmark::internal::Benchmark* register_sort_case(bench_run& run, const sort_case<T>& c)
 {
     return with_statistics(benchmark::RegisterBenchmark(
         c.name.c_str(), [&run, c](benchmark::State& state) { sort_benchmark<T>(state, run, c); }));
 }
 
-template benchmark::internal::Benchmark* register_sort_case(session&, const sort_case<std::int32_t>&);
+template benchmark::internal::Benchmark* register_sort_case(bench_run&, const sort_case<std::int32_t>&);
 
-void register_suite(session& run, const grid_options& options)
+void register_suite(bench_run& run, const grid_options& options)
 {
     benchmark::AddCustomContext("contenders", joined(run.contenders(), [](const contender& c) { return c.id; }));
     std::vector<std::string_view> patterns;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/engine/grid.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 // What one benchmark sorts, with what, and by which clock.
 template <class T>
@@ -32,8 +32,8 @@ struct sort_case {
 // the min statistic beside Google Benchmark's own aggregates. `run` must
 // outlive the benchmark.
 template <class T>
-benchmark::internal::Benchmark* register_sort_case(session& run, const sort_case<T>& c);
+benchmark::internal::Benchmark* register_sort_case(bench_run& run, const sort_case<T>& c);
 
 // Registers every case of the grid of `run`'s contenders, type by type, and
 // names the contenders, patterns and types in the context, in their order.
-void register_suite(session& run, const grid_options& options);
+void register_suite(bench_run& run, const grid_options& options);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/counts/counts.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 namespace {
 
@@ -109,7 +109,7 @@ TEST_F(UserData, AFileWrittenFromAPatternIsThatPattern)
     write_pattern<std::int64_t>(out, pattern::zipf, 1000, 33);
     std::fclose(out);
 
-    session run({}, read_user_data(path, "int64", false, {1000}));
+    bench_run run({}, read_user_data(path, "int64", false, {1000}));
     const auto mine = run.inputs<std::int64_t>(pattern::from_file, 1000).input;
     EXPECT_EQ(mine, run.inputs<std::int64_t>(pattern::zipf, 1000).input);
 

@@ -9,7 +9,7 @@
 
 #include "bench/counts/counts.hpp"
 #include "bench/engine/json.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::string written(const std::vector<count_record>& records, bool as_json)
 // moves nothing sees) and one that makes no comparisons (vqsort).
 TEST(Counts, GoldenFiguresOfAFewCases)
 {
-    const session run;
+    const bench_run run;
     const auto records = count_all(run.contenders(), {true, 1}, [](const std::string& name) {
         return name == "shell_sort/random/1000" || name == "my_QSORT/random/1000/kv16" ||
                name == "c_qsort/random/1000" || name == "pdqsort/ascending/1000" || name == "vqsort/random/1000";

@@ -104,7 +104,7 @@ std::size_t copies_of(pattern p, std::uint32_t n)
 // Runs one case of `run` for `batches` batches and `repetitions`
 // repetitions; returns the runs reported (repetitions first, then any
 // aggregates).
-std::vector<benchmark::BenchmarkReporter::Run> run_case(session& run, pattern p, std::uint32_t n, bool cold,
+std::vector<benchmark::BenchmarkReporter::Run> run_case(bench_run& run, pattern p, std::uint32_t n, bool cold,
                                                         std::size_t batches, int repetitions = 1)
 {
     benchmark::ClearRegisteredBenchmarks();
@@ -126,7 +126,7 @@ TEST(SuiteBatch, ReportsTheTimeOfOneCall)
                                      std::pair{1000000u, 2u}}) {
         SCOPED_TRACE("n " + std::to_string(n) + ", batches " + std::to_string(batches));
         reset_world(1234);
-        session run;
+        bench_run run;
         const auto runs = run_case(run, pattern::ascending, n, false, batches);
         ASSERT_EQ(runs.size(), 1u);
         const auto& r = runs[0];
@@ -145,7 +145,7 @@ TEST(SuiteBatch, ReportsTheTimeOfOneCall)
 TEST(SuiteBatch, WarmsUpOnceOutsideTheClock)
 {
     reset_world(10);
-    session run;
+    bench_run run;
     const std::size_t copies = copies_of(pattern::random, 100);
     run_case(run, pattern::random, 100, false, 2, 3);
     std::vector<std::size_t> expected;
@@ -164,7 +164,7 @@ TEST(SuiteBatch, HandsOverExactlyTheInputs)
     for (const bool cold : {false, true}) {
         SCOPED_TRACE(cold ? "cold" : "warm");
         reset_world(1);
-        session run;
+        bench_run run;
         const std::size_t copies = copies_of(pattern::random, n);
         world.array_hashes.assign(1 + 2 * copies, 0);
         run_case(run, pattern::random, n, cold, 2);
@@ -183,7 +183,7 @@ TEST(SuiteBatch, CountsTheFaultsOfEveryBatch)
 {
     reset_world(1);
     world.fault_per_call = true;
-    session run;
+    bench_run run;
     const auto runs = run_case(run, pattern::random, 1000, false, 3);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_NEAR(runs[0].counters.at("faults_per_call").value, 1.0, 0.1);
@@ -202,7 +202,7 @@ cost_totals half_on_cpu()
 TEST(SuiteBatch, ReportsCpuTimeAndCostsPerCall)
 {
     reset_world(1000);
-    session run;
+    bench_run run;
     benchmark::ClearRegisteredBenchmarks();
     register_sort_case(run, sort_case<std::int32_t>{"scripted", recording_sort, pattern::random, 1000, false,
                                                     scripted_clock, 0, {}, {half_on_cpu, half_on_cpu}})
@@ -309,7 +309,7 @@ TEST(SuiteBatch, FindsAWrongArrayAnywhereInAnyBatch)
         } else {
             world.break_only = copies;
         }
-        session run;
+        bench_run run;
         testing::internal::CaptureStderr();
         const auto runs = run_case(run, pattern::random, n, false, 3);
         const std::string err = testing::internal::GetCapturedStderr();

@@ -29,7 +29,7 @@ bool in_registry(const contender& c)
 // library is one of them.
 TEST(Contenders, SortEveryTypeTheyTake)
 {
-    const session run({SORTBENCH_EXAMPLE_CONTENDER});
+    const bench_run run({SORTBENCH_EXAMPLE_CONTENDER});
     ASSERT_EQ(run.contenders().back().id, "heapsort");
     for (const contender& c : run.contenders()) {
         if (in_registry(c)) continue;
@@ -60,7 +60,7 @@ TEST(Contenders, SortEveryTypeTheyTake)
 // functions the registry holds, on every type; on int32 the one sortbench runs.
 TEST(Contenders, RegistryRoutinesAreTheRegistrysForms)
 {
-    const session run;
+    const bench_run run;
     for (const routine_info& r : routines) {
         const auto c = std::find_if(run.contenders().begin(), run.contenders().end(),
                                     [&](const contender& x) { return x.id == r.id; });
@@ -85,7 +85,7 @@ public:
 // machine may have, so that no default can pass for it.
 TEST(Contenders, ParallelSortsRunWithTheirCasesThreadCount)
 {
-    session run;
+    bench_run run;
     for (const contender& c : run.contenders()) {
         if (!c.parallel()) continue;
         for (const unsigned k : {3u, 1u}) {
@@ -108,7 +108,7 @@ TEST(Contenders, LibraryNamesItself)
     const std::filesystem::path copy = std::filesystem::temp_directory_path() / "libanything_else.so";
     std::filesystem::copy_file(SORTBENCH_EXAMPLE_CONTENDER, copy, std::filesystem::copy_options::overwrite_existing);
     {
-        const session run({copy.string()});
+        const bench_run run({copy.string()});
         EXPECT_EQ(run.contenders().back().id, "heapsort");
     }
     std::filesystem::remove(copy);
@@ -124,7 +124,7 @@ TEST(Contenders, EqualsInAPathIsAPath)
     const std::filesystem::path copy = dir / "libheapsort.so";
     std::filesystem::copy_file(SORTBENCH_EXAMPLE_CONTENDER, copy, std::filesystem::copy_options::overwrite_existing);
     {
-        const session run({copy.string(), "mine=" + copy.string()});
+        const bench_run run({copy.string(), "mine=" + copy.string()});
         ASSERT_GE(run.contenders().size(), 2u);
         EXPECT_EQ(run.contenders()[run.contenders().size() - 2].id, "heapsort");
         EXPECT_EQ(run.contenders().back().id, "mine");

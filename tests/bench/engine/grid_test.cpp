@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/engine/grid.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 namespace {
 
@@ -24,7 +24,7 @@ TEST(Grid, CapsExactlyTheKnownQuadraticCases)
     const std::map<std::string, std::vector<std::string>> golden{
         {"comb_sort", {"middle_pivot_killer", "median3_killer"}}, {"ex_quick_sort", equal_runs}, {"my_QSORT", equal_runs}};
     std::map<std::string, std::vector<std::string>> capped;
-    const session run;
+    const bench_run run;
     for (const contender& c : run.contenders()) {
         for (const pattern_info& p : all_patterns) {
             const std::uint32_t cap = size_cap(c, p);
@@ -69,7 +69,7 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
     const std::set<shape> pinned = product({"random", "ascending"}, {10000, 1000000}, {false}, {0});
     const std::set<shape> int32_parallel = product({"random", "few_distinct"}, {10000, 100000, 1000000}, {false}, {1, 2});
 
-    const session run;
+    const bench_run run;
     grid_options two_threads;
     two_threads.max_threads = 2;
     for_each_type([&]<class T>(T) {
@@ -108,7 +108,7 @@ TEST(Grid, DefaultRunHoldsTheGoldenCases)
 // it included, and is capped only above it.
 TEST(Grid, CappedOnlyAboveTheCap)
 {
-    const session run;
+    const bench_run run;
     const contender& c = *std::find_if(run.contenders().begin(), run.contenders().end(), [](const contender& x) {
         return (x.traits & quadratic_on_equal_runs) != 0;
     });

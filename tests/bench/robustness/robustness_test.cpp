@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/robustness/robustness.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(Robustness, ClassifiesWhatABrokenSortDid)
 // on every run.
 TEST(Robustness, AdversaryCounts)
 {
-    const session run;
+    const bench_run run;
     std::map<std::string, std::uint64_t> counts;
     for (const contender& c : run.contenders()) {
         if (c.id == "ex_quick_sort" || c.id == "my_QSORT" || c.id == "std_sort" || c.id == "pdqsort") {
@@ -90,7 +90,7 @@ TEST(Contenders, StabilityAsFound)
 {
     const std::set<std::string> stable{"std_stable_sort", "c_qsort", "spinsort", "flat_stable_sort",
                                        "sample_sort", "parallel_stable_sort"};
-    const session run;
+    const bench_run run;
     for (const contender& c : run.contenders()) {
         EXPECT_EQ(!first_instability(c).has_value(), stable.count(c.id) == 1) << c.id;
     }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bench/rounds/rounds.hpp"
-#include "bench/engine/session.hpp"
+#include "bench/engine/bench_run.hpp"
 
 namespace {
 
@@ -75,7 +75,7 @@ contender member(const char* id, sort_fn<std::int32_t>* sort)
 TEST(Rounds, PairEveryRoundOnTheSameArraysInAChangingOrder)
 {
     world = {};
-    session run;
+    bench_run run;
     const contender a = member("A", recording_sort<'A', 100>);
     const contender b = member("B", recording_sort<'B', 150>);
     rounds_options options;
@@ -130,7 +130,7 @@ TEST(Rounds, StopOnTheFigureTheyReport)
 {
     world = {};
     world.wall_jitters = true;
-    session run;
+    bench_run run;
     const contender a = member("A", recording_sort<'A', 100>);
     const contender b = member("B", recording_sort<'B', 150>);
     rounds_options options;
@@ -174,7 +174,7 @@ TEST(Rounds, CasesAreTheGrids)
 {
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "rounds_cases.txt";
     std::ofstream(path) << "3\n1\n2\n5\n4\n9\n8\n7\n6\n0\n";
-    session run({}, read_user_data(path.string(), "int32", true, {10}));
+    bench_run run({}, read_user_data(path.string(), "int32", true, {10}));
     std::filesystem::remove(path);
     const auto named = [&](const char* id) {
         return &*std::find_if(run.contenders().begin(), run.contenders().end(),

@@ -1,4 +1,4 @@
-#include "session.hpp"
+#include "bench_run.hpp"
 
 #include <algorithm>
 #include <stdexcept>
@@ -6,7 +6,7 @@
 #include "bench/engine/parallel.hpp"
 #include "bench/engine/plugin.hpp"
 
-session::session(const std::vector<std::string>& libraries, std::unique_ptr<user_data> data)
+bench_run::bench_run(const std::vector<std::string>& libraries, std::unique_ptr<user_data> data)
     : pools_(std::make_unique<thread_pools>()), data_(std::move(data))
 {
     for (const routine_info& r : routines) {
@@ -26,4 +26,4 @@ session::session(const std::vector<std::string>& libraries, std::unique_ptr<user
     }
 }
 
-session::~session() = default;
+bench_run::~bench_run() = default;

@@ -20,17 +20,17 @@
 class thread_pools;
 class contender_library;
 
-class session {
+class bench_run {
 public:
     // The registry's routines, the anchors, the parallel sorts, then a
     // contender for each library in `libraries` (PATH or NAME=PATH), in
     // order. Throws
     // std::runtime_error with one line naming the library and the cause
     // when one cannot be loaded or takes a name that is already taken.
-    explicit session(const std::vector<std::string>& libraries = {}, std::unique_ptr<user_data> data = {});
-    ~session();
-    session(const session&) = delete;
-    session& operator=(const session&) = delete;
+    explicit bench_run(const std::vector<std::string>& libraries = {}, std::unique_ptr<user_data> data = {});
+    ~bench_run();
+    bench_run(const bench_run&) = delete;
+    bench_run& operator=(const bench_run&) = delete;
 
     const std::vector<contender>& contenders() const { return contenders_; }
     const thread_pools& pools() const { return *pools_; }
