@@ -23,6 +23,8 @@ std::uint64_t clock_ns(clockid_t id)
 
 std::atomic<std::uint64_t> allocation_calls{0};
 std::atomic<std::uint64_t> allocation_bytes{0};
+// The allocation from which every allocation fails, counted in calls.
+std::atomic<std::uint64_t> failing_from{no_failure};
 
 }  // namespace
 
@@ -41,6 +43,12 @@ long thread_context_switches()
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);
     return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
+void fail_allocations_from(std::uint64_t k)
+{
+    failing_from.store(k == no_failure ? no_failure : allocation_calls.load(std::memory_order_relaxed) + k,
+                       std::memory_order_relaxed);
 }
 
 allocation_tally allocations_so_far()
@@ -78,18 +86,23 @@ void __libc_free(void*);
 }
 
 namespace {
-void note(std::size_t bytes)
+// Counts an allocation; false when it is to fail.
+bool note(std::size_t bytes)
 {
-    allocation_calls.fetch_add(1, std::memory_order_relaxed);
+    const std::uint64_t call = allocation_calls.fetch_add(1, std::memory_order_relaxed);
+    if (call >= failing_from.load(std::memory_order_relaxed)) {
+        errno = ENOMEM;
+        return false;
+    }
     allocation_bytes.fetch_add(bytes, std::memory_order_relaxed);
+    return true;
 }
 }  // namespace
 
 extern "C" {
 void* malloc(std::size_t n)
 {
-    note(n);
-    return __libc_malloc(n);
+    return note(n) ? __libc_malloc(n) : nullptr;
 }
 void free(void* p)
 {
@@ -98,43 +111,38 @@ void free(void* p)
 void* calloc(std::size_t count, std::size_t size)
 {
     std::size_t bytes = 0;
-    note(__builtin_mul_overflow(count, size, &bytes) ? SIZE_MAX : bytes);
-    return __libc_calloc(count, size);
+    return note(__builtin_mul_overflow(count, size, &bytes) ? SIZE_MAX : bytes) ? __libc_calloc(count, size) : nullptr;
 }
 // A realloc counts as an allocation of its new size (a free when it is 0).
 void* realloc(void* p, std::size_t n)
 {
-    if (n != 0 || p == nullptr) note(n);
+    if ((n != 0 || p == nullptr) && !note(n)) return nullptr;
     return __libc_realloc(p, n);
 }
 void* memalign(std::size_t alignment, std::size_t n)
 {
-    note(n);
-    return __libc_memalign(alignment, n);
+    return note(n) ? __libc_memalign(alignment, n) : nullptr;
 }
 void* aligned_alloc(std::size_t alignment, std::size_t n)
 {
-    note(n);
-    return __libc_memalign(alignment, n);
+    return note(n) ? __libc_memalign(alignment, n) : nullptr;
 }
 int posix_memalign(void** out, std::size_t alignment, std::size_t n)
 {
     if (alignment % sizeof(void*) != 0 || (alignment & (alignment - 1)) != 0) return EINVAL;
+    if (!note(n)) return ENOMEM;
     void* p = __libc_memalign(alignment, n);
     if (p == nullptr && n != 0) return ENOMEM;
-    note(n);
     *out = p;
     return 0;
 }
 void* valloc(std::size_t n)
 {
-    note(n);
-    return __libc_valloc(n);
+    return note(n) ? __libc_valloc(n) : nullptr;
 }
 void* pvalloc(std::size_t n)
 {
-    note(n);
-    return __libc_pvalloc(n);
+    return note(n) ? __libc_pvalloc(n) : nullptr;
 }
 }
 #endif

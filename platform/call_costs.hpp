@@ -26,6 +26,13 @@ allocation_tally allocations_so_far();
 // wrappers out: allocations are then unknown, not zero.
 bool allocations_counted();
 
+// Makes every heap allocation fail from the k-th one after this call on
+// (0: the next), as when memory runs out: malloc returns null with ENOMEM,
+// and so operator new throws std::bad_alloc. no_failure ends it. Only where
+// allocations_counted(); elsewhere nothing fails.
+inline constexpr std::uint64_t no_failure = UINT64_MAX;
+void fail_allocations_from(std::uint64_t k);
+
 // System calls entered by the calling thread, counted by the kernel's
 // raw_syscalls:sys_enter tracepoint through perf_event_open. Opening it
 // needs tracefs mounted and the right to trace (root, or a low

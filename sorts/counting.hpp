@@ -58,25 +58,57 @@ int counted_three_way(const T& x, const T& y)
     return three_way<natural_order<T>>{}(x, y);
 }
 
+// Where set for T, what a counted<T> that is moved from holds afterwards: a
+// value no input has, so that a sort that leaves a moved-from element in the
+// array shows it. Unset, a move leaves the value, as a copy does.
+template <class T>
+inline thread_local const T* moved_from_mark = nullptr;
+
 // A T that counts: every operator< is one comparison, every copy or move
-// (construction or assignment) one move, so std::swap counts three.
+// (construction or assignment) one move, so std::swap counts three. The
+// moves are not noexcept, as the copies are not, so that a library takes the
+// same path whether it moves or copies. The value is mutable, as a field a
+// comparison may change in an element it is given.
 template <class T>
 class counted {
 public:
     counted() = default;
     explicit counted(const T& v) : value_(v) {}
     counted(const counted& o) : value_(o.value_) { ++tally_now.moves; }
+    counted(counted&& o) : value_(o.value_)
+    {
+        ++tally_now.moves;
+        if (moved_from_mark<T> != nullptr) o.value_ = *moved_from_mark<T>;
+    }
     counted& operator=(const counted& o)
     {
         value_ = o.value_;
         ++tally_now.moves;
         return *this;
     }
+    counted& operator=(counted&& o)
+    {
+        value_ = o.value_;
+        ++tally_now.moves;
+        if (moved_from_mark<T> != nullptr && &o != this) o.value_ = *moved_from_mark<T>;
+        return *this;
+    }
     friend bool operator<(const counted& x, const counted& y) { return counted_less(x.value_, y.value_); }
     const T& value() const { return value_; }
 
 private:
-    T value_{};
+    mutable T value_{};
+};
+
+// T as the timed build holds it, trivially copyable and uncounted, but
+// compared through the comparison under test: a fault then takes the paths a
+// library keeps for plain elements (moves by memmove, no moved-from state).
+template <class T>
+struct plain {
+    mutable T held;
+
+    friend bool operator<(const plain& x, const plain& y) { return under_test<T>(x.held, y.held); }
+    const T& value() const { return held; }
 };
 
 // A three-way comparison that counts its calls, one comparison each, as a
@@ -107,25 +139,36 @@ struct counted_storage {
 
 inline thread_local counted_storage counted_copy_storage;
 
+// Sorts `a` by sorting a copy of it as W elements (counted<T> or plain<T>)
+// with `sort`, then copying their values back.
+template <class W, class T, class Sort>
+void sort_wrapped(T* a, std::uint32_t n, Sort sort)
+{
+    std::vector<W> own;
+    W* wrapped = nullptr;
+    if (counted_copy_storage.place != nullptr) {
+        wrapped = static_cast<W*>(counted_copy_storage.place(counted_copy_storage.state, n * sizeof(W)));
+        for (std::uint32_t i = 0; i < n; ++i) new (wrapped + i) W{a[i]};
+    } else {
+        own.reserve(n);
+        for (std::uint32_t i = 0; i < n; ++i) own.push_back(W{a[i]});
+        wrapped = own.data();
+    }
+    sort(wrapped, n);
+    for (std::uint32_t i = 0; i < n; ++i) a[i] = wrapped[i].value();
+}
+
 // Sorts `a` with the counting form of `sort`, a generic sort of counted<T>
 // elements through their operator<, and returns what it did.
 template <class T, class Sort>
 op_counts count_through_elements(T* a, std::uint32_t n, Sort sort)
 {
-    std::vector<counted<T>> own;
-    counted<T>* wrapped = nullptr;
-    if (counted_copy_storage.place != nullptr) {
-        wrapped = static_cast<counted<T>*>(counted_copy_storage.place(counted_copy_storage.state, n * sizeof(counted<T>)));
-        for (std::uint32_t i = 0; i < n; ++i) new (wrapped + i) counted<T>(a[i]);
-    } else {
-        own.reserve(n);
-        for (std::uint32_t i = 0; i < n; ++i) own.emplace_back(a[i]);
-        wrapped = own.data();
-    }
-    tally_now = {};
-    sort(wrapped, n);
-    const op_counts seen = tally_now;
-    for (std::uint32_t i = 0; i < n; ++i) a[i] = wrapped[i].value();
+    op_counts seen;
+    sort_wrapped<counted<T>>(a, n, [&](counted<T>* b, std::uint32_t m) {
+        tally_now = {};
+        sort(b, m);
+        seen = tally_now;
+    });
     return seen;
 }
 

@@ -53,7 +53,15 @@ template <class T>
 struct typed_sort {
     sort_ref<T> sort;    // empty: the sort cannot take T
     count_ref<T> count;  // empty: nothing to count (a radix or vector sort)
+    // The same code on plain<T> elements, through the comparison under
+    // test; empty where the counting form already sorts plain elements, or
+    // for element types the faults are not run on.
+    sort_ref<T> judged;
 };
+
+// The element types whose timed form is put through faulty comparisons.
+template <class T>
+inline constexpr bool judged_type = std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>;
 
 struct sort_forms {
     per_type<typed_sort> typed;
@@ -95,6 +103,9 @@ constexpr sort_forms forms_of(sort_fn<std::int32_t>* int32 = nullptr)
             if constexpr (requires { &C::template count<T>; }) {
                 t.count = &C::template count<T>;
             }
+            if constexpr (judged_type<T> && requires { &C::template judged<T>; }) {
+                t.judged = &C::template judged<T>;
+            }
         }
     });
     if (int32 != nullptr) forms.of<std::int32_t>().sort = int32;
@@ -115,6 +126,11 @@ struct by_elements {
     static sorts::op_counts count(T* a, std::uint32_t n)
     {
         return sorts::count_through_elements(a, n, [](sorts::counted<T>* b, std::uint32_t m) { Sort{}(b, m); });
+    }
+    template <class T>
+    static void judged(T* a, std::uint32_t n)
+    {
+        sorts::sort_wrapped<sorts::plain<T>>(a, n, [](sorts::plain<T>* b, std::uint32_t m) { Sort{}(b, m); });
     }
 };
 

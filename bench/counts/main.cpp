@@ -3,6 +3,10 @@
 // the companion suite's run. Counts come from the contenders' own code and are
 // the same on every machine and every run.
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -12,6 +16,7 @@
 #include "bench/engine/cli.hpp"
 #include "bench/engine/json.hpp"
 #include "bench/engine/bench_run.hpp"
+#include "bench/robustness/certificate.hpp"
 #include "bench/robustness/robustness.hpp"
 
 namespace {
@@ -26,8 +31,12 @@ constexpr flag_spec flags[] = {
     {"patterns", "", "the disorder measures of each pattern at 10,000 elements, instead of counts"},
     {"stability", "", "which contenders keep equal keys in their input order, instead of counts"},
     {"profile", "", "the disorder measures of --input's data and the built-in pattern nearest to it"},
-    {"robustness", "", "what each contender does when its comparison is not a strict weak order"},
-    {"adversary", "", "each contender's comparisons against McIlroy's adversary at 10,000 elements"},
+    {"robustness", "", "every fault of a comparison or an allocation at points across each sort: the worst per fault"},
+    {"certificate", "", "one row per contender: the worst seen under each kind of fault, with the case to replay"},
+    {"replay", "CASE", "with --certificate: run one case (fault/form/pattern/size/point) and say what happened"},
+    {"adversary", "", "each contender's comparisons against McIlroy's adversary"},
+    {"adversary_size", "N", "the adversary's size (default 10000)"},
+    {"adversary_dir", "DIR", "write each input the adversary built to DIR, as --input replays it"},
     {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back", false,
      pattern_names},
     {"write_type", "TYPE", "their element type (default int32)", false, type_names},
@@ -63,37 +72,95 @@ void write_arrays(const parsed_flags& given)
     if (!known) throw flag_error("--write_type: no element type '" + type + "'");
 }
 
-constexpr std::uint32_t adversary_size = 10000;
-
-void print_adversary(const std::vector<contender>& all, bool as_json)
+// The adversary against every sequential contender with a counting form;
+// each input it built is written to `dir` when given.
+void print_adversary(const std::vector<contender>& all, std::uint32_t n, const std::optional<std::string>& dir,
+                     bool as_json)
 {
-    std::vector<std::pair<std::string, std::uint64_t>> rows;
+    struct row {
+        std::string id;
+        adversary_result result;
+        std::string file;
+    };
+    std::vector<row> rows;
     for (const contender& c : all) {
         const count_ref<std::int32_t>& count = c.of<std::int32_t>().count;
-        if (!count || c.parallel()) continue;
-        rows.emplace_back(c.id, adversary_comparisons(count, adversary_size));
+        if (!count || c.parallel() || c.pinned_target) continue;
+        row r{c.id, run_adversary(count, n), ""};
+        if (dir && r.result.comparisons != not_counted) {
+            r.file = adversary_file(*dir, c.id, n);
+            std::FILE* f = std::fopen(r.file.c_str(), "wb");
+            if (f == nullptr) throw flag_error("--adversary_dir: cannot write " + r.file);
+            std::fwrite(r.result.input.data(), sizeof(std::int32_t), r.result.input.size(), f);
+            if (std::fclose(f) != 0) throw flag_error("--adversary_dir: cannot write " + r.file);
+        }
+        rows.push_back(std::move(r));
     }
-    const double n_log_n = adversary_size * std::log2(adversary_size);
+    const double n_log_n = n * std::log2(static_cast<double>(n));
+    const auto replay = [&](const row& r) {
+        const std::string name = std::filesystem::path(r.file).stem().string();
+        return "sortbench-counts --input=" + r.file + " --input_sizes=" + std::to_string(n) + " --filter='^" + r.id +
+               "/" + name + "/" + std::to_string(n) + "$'";
+    };
     if (as_json) {
         auto list = json::array();
-        for (const auto& [id, comparisons] : rows) {
+        for (const row& r : rows) {
             // A contender that samples at random compares afresh in every call.
-            list.push_back({{"contender", id},
-                            {"size", adversary_size},
-                            {"comparisons", comparisons != not_counted ? json(comparisons) : json(nullptr)}});
+            const bool counted = r.result.comparisons != not_counted;
+            json entry{{"contender", r.id},
+                       {"size", n},
+                       {"comparisons", counted ? json(r.result.comparisons) : json(nullptr)},
+                       {"comparisons_over_n_log2_n",
+                        counted && !r.result.sorted_input ? json(rounded(r.result.comparisons / n_log_n, 3)) : json(nullptr)},
+                       {"input_sorted", r.result.sorted_input}};
+            if (!r.file.empty()) {
+                entry["file"] = r.file;
+                entry["replay"] = replay(r);
+            }
+            list.push_back(entry);
         }
         write_json(stdout, list);
         return;
     }
     std::printf("%-17s %8s %14s %12s\n", "contender", "size", "comparisons", "cmp/nlog2n");
-    for (const auto& [id, comparisons] : rows) {
-        if (comparisons != not_counted) {
-            std::printf("%-17s %8u %14llu %12.3f\n", id.c_str(), adversary_size,
-                        static_cast<unsigned long long>(comparisons), static_cast<double>(comparisons) / n_log_n);
+    for (const row& r : rows) {
+        if (r.result.comparisons == not_counted) {
+            std::printf("%-17s %8u %14s %12s\n", r.id.c_str(), n, "n/a", "n/a");
+        } else if (r.result.sorted_input) {
+            std::printf("%-17s %8u %14llu %s\n", r.id.c_str(), n, static_cast<unsigned long long>(r.result.comparisons),
+                        "  not applicable (the adversary's input is sorted)");
         } else {
-            std::printf("%-17s %8u %14s %12s\n", id.c_str(), adversary_size, "n/a", "n/a");
+            std::printf("%-17s %8u %14llu %12.3f\n", r.id.c_str(), n, static_cast<unsigned long long>(r.result.comparisons),
+                        static_cast<double>(r.result.comparisons) / n_log_n);
         }
+        if (!r.file.empty()) std::printf("  replay: %s\n", replay(r).c_str());
     }
+}
+
+// The contenders a certificate or a fault table covers: the sequential
+// ones --filter names.
+std::vector<const contender*> certified(const std::vector<contender>& all, const std::function<bool(const std::string&)>& wanted)
+{
+    std::vector<const contender*> out;
+    for (const contender& c : all) {
+        if (!c.parallel() && !c.pinned_target && wanted(c.id)) out.push_back(&c);
+    }
+    return out;
+}
+
+// Runs one case of --replay and says what happened.
+int replay_case(const command_line& line, const std::vector<const contender*>& chosen, const std::string& name)
+{
+    const auto c = case_named(name);
+    if (!c) return line.refuse("--replay takes fault/form/pattern/size/point, not '" + name + "'");
+    if (chosen.size() != 1) return line.refuse("--replay needs --filter to name one contender");
+    const fault_target target = target_of(*chosen.front());
+    if (!has_form(target, c->form)) return line.refuse(chosen.front()->id + " has no " + name_of(c->form) + " form");
+    const fault_result r = run_fault(target, *c);
+    std::printf("%s %s: %s; %llu comparisons, %llu allocations\n", chosen.front()->id.c_str(), c->name().c_str(),
+                describe(r, c->n).c_str(), static_cast<unsigned long long>(r.comparisons),
+                static_cast<unsigned long long>(r.allocations));
+    return line.finish(stdout);
 }
 
 void print_stability(const std::vector<contender>& all)
@@ -124,15 +191,38 @@ int counts_main(const command_line& line)
         write_arrays(given);
         return line.finish(stdout);
     }
+    const auto adversary_size = static_cast<std::uint32_t>(line.number("adversary_size", 2, 10000000, 10000));
+    if (given.value("replay") && !given.boolean("certificate")) throw flag_error("--replay needs --certificate");
     std::unique_ptr<user_data> data = line.input();
     if (given.boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
     const bench_run run(given.values("contender"), std::move(data));
     if (given.boolean("profile")) {
         write_profile(stdout, *run.data(), profile(*run.data()), as_json);
-    } else if (given.boolean("robustness")) {
-        write_robustness(stdout, robustness(run.contenders(), {}), as_json);
+    } else if (given.boolean("robustness") || given.boolean("certificate")) {
+        certificate_options options;
+        options.adversary_size = adversary_size;
+        const std::vector<const contender*> chosen = certified(run.contenders(), wanted);
+        if (const auto name = given.value("replay")) return replay_case(line, chosen, *name);
+        if (chosen.empty()) return line.refuse("the filter matches no contender");
+        std::vector<fault_record> records;
+        std::vector<certificate_row> rows;
+        for (const contender* c : chosen) {
+            const auto start = std::chrono::steady_clock::now();
+            std::vector<fault_record> mine = fault_sweep(*c, options);
+            if (given.boolean("certificate")) rows.push_back(certify(*c, mine, options.adversary_size));
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            std::fprintf(stderr, "%s: %zu runs, %.1f s\n", c->id.c_str(), mine.size(), took.count());
+            records.insert(records.end(), mine.begin(), mine.end());
+        }
+        if (given.boolean("certificate")) {
+            std::string replay = "sortbench-counts";
+            for (const std::string& library : given.values("contender")) replay += " --contender=" + library;
+            write_certificate(stdout, rows, replay, options.adversary_size, as_json);
+        } else {
+            write_fault_runs(stdout, records, as_json);
+        }
     } else if (given.boolean("adversary")) {
-        print_adversary(run.contenders(), as_json);
+        print_adversary(run.contenders(), adversary_size, given.value("adversary_dir"), as_json);
     } else if (given.boolean("patterns")) {
         write_pattern_measures(stdout, pattern_probe_size, as_json);
     } else if (given.boolean("stability")) {

@@ -1,0 +1,510 @@
+#include "faults.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <random>
+#include <stdexcept>
+
+#include "platform/call_costs.hpp"
+
+namespace {
+
+const fault_info faults[] = {
+    {fault::always_less, "always_less", fault_column::inconsistent,
+     "every element before every other: a comparison that always says yes"},
+    {fault::never_less, "never_less", fault_column::inconsistent,
+     "no element before another: always equal, or always greater, as a less-than sees both"},
+    {fault::random, "random", fault_column::inconsistent, "a coin toss: uninitialised or racing data"},
+    {fault::less_equal, "less_equal", fault_column::inconsistent, "<= for <: equal elements each before the other"},
+    {fault::cyclic, "cyclic", fault_column::inconsistent,
+     "keys in a cycle mod 3 (rock, paper, scissors): not transitive, as a - b that overflows"},
+    {fault::reversed_1pct, "reversed_1pct", fault_column::inconsistent, "1% of answers reversed at random: a rare glitch"},
+    {fault::reversed_33pct, "reversed_33pct", fault_column::inconsistent, "a third of answers reversed at random"},
+    {fault::streaks, "streaks", fault_column::inconsistent,
+     "32 answers of yes in a row, then 32 true ones, over and over: a scan runs past where a sound one stops"},
+    {fault::incomparable, "incomparable", fault_column::inconsistent,
+     "the middle element before none and after none, as a NaN among doubles"},
+    {fault::reversed, "reversed", fault_column::inconsistent, "the reverse order: a comparison whose state changes mid-sort"},
+    {fault::throws, "throws", fault_column::throwing, "an exception from the comparison"},
+    {fault::observed, "observed", fault_column::observation,
+     "sets a mutable field of both elements on every call, then throws: a stale copy keeps the old field"},
+    {fault::allocation, "allocation", fault_column::allocation,
+     "heap allocations fail from the point on, the comparison sound: memory runs out"},
+    {fault::allocation_cyclic, "allocation_cyclic", fault_column::allocation,
+     "heap allocations fail from the point on, under the cyclic comparison throughout"},
+};
+
+const fault_info clean_info{fault::clean, "clean", fault_column::none, "a sound comparison"};
+
+// An element is (key << 16) | (position << 1) | seen: keys and positions
+// below 2^15, so that every code is a non-negative int32; -1 is a moved-from
+// element.
+constexpr int key_shift = 16;
+constexpr std::int64_t moved_from_code = -1;
+constexpr std::uint32_t largest_n = 1u << 15;
+
+std::int64_t key_of_code(std::int64_t v)
+{
+    return v >> key_shift;
+}
+std::uint32_t id_of_code(std::int64_t v)
+{
+    return static_cast<std::uint32_t>((v >> 1) & (largest_n - 1));
+}
+
+// What the child writes for the parent, in memory both see.
+struct shared_state {
+    std::uint64_t calls;
+    std::uint64_t allocations;
+    outcome what;
+    bool threw;
+    bool moved_from;
+    bool stale;
+    bool done;
+};
+
+constexpr int code_done = 0, code_budget = 40, code_before = 30, code_past = 31, code_far = 32;
+
+// The comparison of a run; it lives in the child.
+template <class T>
+struct judge {
+    fault kind;
+    std::uint64_t point;
+    std::uint64_t budget;
+    std::uint32_t odd_one;  // the incomparable element's position
+    shared_state* shared;
+    std::vector<char>* observed;
+    std::mt19937_64 rng{12345};
+
+    static bool less(void* state, const T& x, const T& y)
+    {
+        judge& j = *static_cast<judge*>(state);
+        const std::uint64_t call = j.shared->calls++;
+        if (call >= j.budget) _exit(code_budget);
+        const bool bad = call >= j.point;
+        const std::int64_t kx = key_of_code(x), ky = key_of_code(y);
+        const bool truth = kx < ky;
+        switch (j.kind) {
+        case fault::clean:
+        case fault::throws:
+        case fault::allocation:
+            if (j.kind == fault::throws && bad) throw std::runtime_error("the comparison threw");
+            return truth;
+        case fault::allocation_cyclic:
+        case fault::cyclic:
+            if (!bad && j.kind == fault::cyclic) return truth;
+            return ((ky - kx) % 3 + 3) % 3 == 1;
+        case fault::observed:
+            j.see(x);
+            j.see(y);
+            if (bad) throw std::runtime_error("the comparison threw");
+            return truth;
+        default:
+            break;
+        }
+        if (!bad) return truth;
+        switch (j.kind) {
+        case fault::always_less: return true;
+        case fault::never_less: return false;
+        case fault::random: return (j.rng() & 1) != 0;
+        case fault::less_equal: return !(ky < kx);
+        case fault::reversed_1pct: return j.rng() % 100 == 0 ? !truth : truth;
+        case fault::reversed_33pct: return j.rng() % 3 == 0 ? !truth : truth;
+        case fault::streaks: return ((call - j.point) / 32) % 2 == 0 ? true : truth;
+        case fault::incomparable:
+            return (x >= 0 && id_of_code(x) == j.odd_one) || (y >= 0 && id_of_code(y) == j.odd_one) ? false : truth;
+        case fault::reversed: return ky < kx;
+        default: return truth;
+        }
+    }
+
+    // Sets the element's mutable field: it is an element the sort handed
+    // over, in the array, in a copy the sort holds, or in a counted element's
+    // mutable value.
+    void see(const T& x)
+    {
+        if (x < 0) return;
+        const_cast<T&>(x) |= 1;
+        (*observed)[id_of_code(x)] = 1;
+    }
+};
+
+// The child's guarded memory, in which a fault is told apart by the guard
+// it hit: the array, and the copy a counting or plain form sorts. A signal
+// handler has no state of its own to read.
+struct watched_range {
+    std::uintptr_t begin, end;
+};
+watched_range watched[2];
+
+void on_fault(int, siginfo_t* info, void*)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    for (const watched_range& r : watched) {
+        if (r.begin == 0) continue;
+        if (at < r.begin && at + page >= r.begin) _exit(code_before);
+        if (at >= r.end && at < r.end + page) _exit(code_past);
+    }
+    _exit(code_far);
+}
+
+// Memory of `bytes` between two pages that may not be touched: it ends at
+// the right guard, and where it fills whole pages it starts at the left one.
+// It takes nothing from the heap, which a run may make fail, and it is not
+// given back: the child that maps it ends.
+// Where the memory does not fill whole pages, it starts at the left guard
+// instead when `at_start` is set: a run of such a size is made both ways.
+bool at_start = false;
+
+void* map_guarded(std::size_t bytes)
+{
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t pages = (bytes + page - 1) / page;
+    auto* base = static_cast<char*>(
+        mmap(nullptr, (pages + 2) * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (base == MAP_FAILED) throw std::runtime_error("no memory for a guarded array");
+    mprotect(base, page, PROT_NONE);
+    mprotect(base + (pages + 1) * page, page, PROT_NONE);
+    return at_start ? base + page : base + (pages + 1) * page - bytes;
+}
+
+void* place_copy(void*, std::size_t bytes)
+{
+    void* copy = map_guarded(bytes);
+    const auto b = reinterpret_cast<std::uintptr_t>(copy);
+    watched[1] = {b, b + bytes};
+    return copy;
+}
+
+// What the memory the sort worked on holds, judged against the input.
+template <class T>
+void judge_elements(std::span<const T> got, std::span<const std::int64_t> input, const std::vector<char>& observed,
+                    bool sound, shared_state& s)
+{
+    const auto n = static_cast<std::uint32_t>(input.size());
+    std::vector<std::uint32_t> seen(n, 0);
+    bool garbage = false, stale = false, sorted = true;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const auto v = static_cast<std::int64_t>(got[i]);
+        if (v == moved_from_code) {
+            s.moved_from = true;
+            continue;
+        }
+        const std::uint32_t id = id_of_code(v);
+        if (v < 0 || id >= n || key_of_code(v) != key_of_code(input[id])) {
+            garbage = true;
+            continue;
+        }
+        ++seen[id];
+        if (observed[id] && (v & 1) == 0) stale = true;
+        if (i > 0 && key_of_code(v) < key_of_code(static_cast<std::int64_t>(got[i - 1]))) sorted = false;
+    }
+    const bool lost = garbage || std::count(seen.begin(), seen.end(), 0u) > 0;
+    const bool duplicated = std::any_of(seen.begin(), seen.end(), [](std::uint32_t k) { return k > 1; });
+    s.stale = stale;
+    s.what = lost && duplicated ? outcome::lost_and_duplicated
+             : lost             ? outcome::lost
+             : duplicated       ? outcome::duplicated
+             : stale            ? outcome::stale
+             : sound && !s.threw && !sorted ? outcome::unsorted
+                                            : outcome::kept;
+}
+
+// The child's run: sorts, then judges, and writes what it saw to `s`.
+template <class T, class Call>
+void child_run(const fault_case& c, std::span<const std::int64_t> input, shared_state& s, Call sort)
+{
+    const std::uint32_t n = c.n;
+    auto* array = static_cast<T*>(map_guarded(n * sizeof(T)));
+    for (std::uint32_t i = 0; i < n; ++i) array[i] = static_cast<T>(input[i]);
+    const auto b = reinterpret_cast<std::uintptr_t>(array);
+    watched[0] = {b, b + n * sizeof(T)};
+
+    std::vector<char> observed(n, 0);
+    const bool fails_allocations = c.kind == fault::allocation || c.kind == fault::allocation_cyclic;
+    judge<T> j{c.kind, fails_allocations ? 0 : c.point, comparison_budget(n), n / 2, &s, &observed};
+    sorts::under_test<T> = {judge<T>::less, &j};
+    sorts::counted_copy_storage = {place_copy, nullptr};
+    static const std::int32_t moved_from_mark = static_cast<std::int32_t>(moved_from_code);
+    if (c.form == element_form::counted) sorts::moved_from_mark<std::int32_t> = &moved_from_mark;
+
+    const std::uint64_t allocations_before = allocations_so_far().calls;
+    if (fails_allocations) fail_allocations_from(c.point);
+    try {
+        sort(array, n);
+    } catch (...) {
+        s.threw = true;
+    }
+    fail_allocations_from(no_failure);
+    s.allocations = allocations_so_far().calls - allocations_before;
+
+    // The memory the sort worked on: the copy where the form made one (it
+    // holds what the sort left, thrown or not), else the array itself.
+    const bool sound = c.kind == fault::clean || c.kind == fault::allocation;
+    if (watched[1].begin != 0) {
+        const auto* copy = reinterpret_cast<const T*>(watched[1].begin);
+        judge_elements<T>({copy, n}, input, observed, sound, s);
+    } else {
+        judge_elements<T>({array, n}, input, observed, sound, s);
+    }
+    s.done = true;
+}
+
+}  // namespace
+
+std::span<const fault_info> fault_table()
+{
+    return faults;
+}
+
+const fault_info& info_of(fault f)
+{
+    for (const fault_info& i : faults) {
+        if (i.kind == f) return i;
+    }
+    return clean_info;
+}
+
+std::optional<fault> fault_named(std::string_view key)
+{
+    if (key == clean_info.key) return fault::clean;
+    for (const fault_info& i : faults) {
+        if (key == i.key) return i.kind;
+    }
+    return std::nullopt;
+}
+
+const char* name_of(element_form f)
+{
+    switch (f) {
+    case element_form::counted: return "counted";
+    case element_form::int32: return "int32";
+    case element_form::int64: return "int64";
+    }
+    return "?";
+}
+
+fault_target target_of(const contender& c)
+{
+    return {c.of<std::int32_t>().count, c.of<std::int32_t>().judged, c.of<std::int64_t>().judged,
+            (c.traits & compares_through_c) == 0};
+}
+
+bool has_form(const fault_target& t, element_form f)
+{
+    switch (f) {
+    case element_form::counted: return static_cast<bool>(t.counted);
+    case element_form::int32: return static_cast<bool>(t.int32);
+    case element_form::int64: return static_cast<bool>(t.int64);
+    }
+    return false;
+}
+
+std::string fault_case::name() const
+{
+    return std::string(info_of(kind).key) + "/" + name_of(form) + "/" + std::string(p->name) + "/" +
+           std::to_string(n) + "/" + std::to_string(point);
+}
+
+std::optional<fault_case> case_named(std::string_view name)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = name.find('/', start);
+        parts.push_back(name.substr(start, slash - start));
+        if (slash == std::string_view::npos) break;
+        start = slash + 1;
+    }
+    if (parts.size() != 5) return std::nullopt;
+    fault_case c;
+    const auto kind = fault_named(parts[0]);
+    if (!kind) return std::nullopt;
+    c.kind = *kind;
+    bool form_known = false;
+    for (const element_form f : {element_form::counted, element_form::int32, element_form::int64}) {
+        if (parts[1] == name_of(f)) {
+            c.form = f;
+            form_known = true;
+        }
+    }
+    const auto p = std::find_if(all_patterns.begin(), all_patterns.end(),
+                                [&](const pattern_info& x) { return x.name == parts[2]; });
+    if (!form_known || p == all_patterns.end() || p->p == pattern::from_file) return std::nullopt;
+    c.p = &*p;
+    const auto number = [](std::string_view s, auto& out) {
+        const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), out);
+        return error == std::errc{} && end == s.data() + s.size();
+    };
+    if (!number(parts[3], c.n) || !number(parts[4], c.point) || c.n == 0 || c.n > largest_n) return std::nullopt;
+    return c;
+}
+
+const char* key_of(outcome o)
+{
+    switch (o) {
+    case outcome::kept: return "kept";
+    case outcome::unsorted: return "unsorted";
+    case outcome::stale: return "stale";
+    case outcome::quadratic: return "quadratic";
+    case outcome::duplicated: return "duplicated";
+    case outcome::lost: return "lost";
+    case outcome::lost_and_duplicated: return "lost_and_duplicated";
+    case outcome::no_progress: return "no_progress";
+    case outcome::before: return "before";
+    case outcome::past: return "past";
+    case outcome::far: return "far";
+    case outcome::crashed: return "crashed";
+    }
+    return "?";
+}
+
+std::uint64_t comparison_budget(std::uint32_t n)
+{
+    const std::uint64_t n64 = n;
+    return n <= 1024 ? 4 * n64 * n64 + 64 : 4096 * n64;
+}
+
+std::vector<std::int64_t> fault_input(pattern p, std::uint32_t n)
+{
+    if (n > largest_n) throw std::invalid_argument("a fault's input holds at most 32,768 elements");
+    std::vector<std::int32_t> values(n);
+    fill_pattern(p, values, 1);
+    std::vector<std::int32_t> distinct = values;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    std::vector<std::int64_t> out(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const auto key = std::lower_bound(distinct.begin(), distinct.end(), values[i]) - distinct.begin();
+        out[i] = (static_cast<std::int64_t>(key) << key_shift) | (static_cast<std::int64_t>(i) << 1);
+    }
+    return out;
+}
+
+namespace {
+
+// One child's run of a case, its arrays ending at the right guard, or
+// starting at the left one with `from_start`.
+fault_result run_child(const fault_target& target, const fault_case& c, std::span<const std::int64_t> input,
+                       unsigned seconds, bool from_start)
+{
+    auto* shared = static_cast<shared_state*>(
+        mmap(nullptr, sizeof(shared_state), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+    if (shared == MAP_FAILED) throw std::runtime_error("no memory to share with a child process");
+    *shared = {};
+    std::fflush(nullptr);  // nothing buffered twice
+    const pid_t pid = fork();
+    if (pid < 0) {
+        munmap(shared, sizeof(shared_state));
+        throw std::runtime_error("cannot start a child process");
+    }
+    if (pid == 0) {
+        // A sort that corrupts the C library's heap makes it say so on
+        // standard error; the outcome says it in one word.
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) dup2(quiet, STDERR_FILENO);
+        // The handler runs on a stack of its own, so that a sort that
+        // overflows its stack is caught too.
+        static char handler_stack[1 << 16];
+        const stack_t alternate{handler_stack, 0, sizeof handler_stack};
+        sigaltstack(&alternate, nullptr);
+        struct sigaction on_segv {};
+        on_segv.sa_sigaction = on_fault;
+        on_segv.sa_flags = SA_SIGINFO | SA_ONSTACK;
+        sigaction(SIGSEGV, &on_segv, nullptr);
+        sigaction(SIGBUS, &on_segv, nullptr);
+        alarm(seconds);
+        at_start = from_start;
+        switch (c.form) {
+        case element_form::counted:
+            child_run<std::int32_t>(c, input, *shared, [&](std::int32_t* a, std::uint32_t n) { target.counted(a, n); });
+            break;
+        case element_form::int32: child_run<std::int32_t>(c, input, *shared, target.int32); break;
+        case element_form::int64: child_run<std::int64_t>(c, input, *shared, target.int64); break;
+        }
+        _exit(code_done);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    fault_result r;
+    r.comparisons = shared->calls;
+    const std::uint64_t n = c.n;
+    if (WIFSIGNALED(status)) {
+        r.what = WTERMSIG(status) == SIGALRM ? outcome::no_progress : outcome::crashed;
+    } else {
+        switch (WEXITSTATUS(status)) {
+        case code_done:
+            if (shared->done) {
+                r.what = shared->what;
+                r.threw = shared->threw;
+                r.moved_from = shared->moved_from;
+                r.stale = shared->stale;
+                r.allocations = shared->allocations;
+            } else {
+                r.what = outcome::crashed;
+            }
+            break;
+        case code_budget: r.what = r.comparisons > 4 * n * n ? outcome::no_progress : outcome::quadratic; break;
+        case code_before: r.what = outcome::before; break;
+        case code_past: r.what = outcome::past; break;
+        case code_far: r.what = outcome::far; break;
+        default: r.what = outcome::crashed; break;
+        }
+    }
+    munmap(shared, sizeof(shared_state));
+    return r;
+}
+
+}  // namespace
+
+fault_result run_fault(const fault_target& target, const fault_case& c, unsigned seconds)
+{
+    if (!has_form(target, c.form)) throw std::invalid_argument("the contender has no such form");
+    const std::vector<std::int64_t> input = fault_input(c.p->p, c.n);
+    const fault_result at_end = run_child(target, c, input, seconds, false);
+    const std::size_t bytes = c.n * (c.form == element_form::int64 ? sizeof(std::int64_t) : sizeof(std::int32_t));
+    if (bytes % static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) == 0) return at_end;
+    const fault_result from_start = run_child(target, c, input, seconds, true);
+    return from_start.what > at_end.what ? from_start : at_end;
+}
+
+std::string describe(const fault_result& r, std::uint32_t n)
+{
+    const double n2 = static_cast<double>(n) * n;
+    char figure[64];
+    std::string text;
+    switch (r.what) {
+    case outcome::kept: text = "kept"; break;
+    case outcome::unsorted: text = "UNSORTED"; break;
+    case outcome::stale: text = "STALE"; break;
+    case outcome::quadratic:
+        std::snprintf(figure, sizeof figure, "QUADRATIC OR WORSE (over %.2f n^2 comparisons)", r.comparisons / n2);
+        text = figure;
+        break;
+    case outcome::duplicated: text = "DUPLICATED"; break;
+    case outcome::lost: text = "LOST"; break;
+    case outcome::lost_and_duplicated: text = "LOST AND DUPLICATED"; break;
+    case outcome::no_progress:
+        if (r.comparisons > 4 * n2) {
+            std::snprintf(figure, sizeof figure, "NO PROGRESS (over %.1f n^2 comparisons)", r.comparisons / n2);
+            text = figure;
+        } else {
+            text = "NO PROGRESS (stopped comparing)";
+        }
+        break;
+    case outcome::before: text = "BEFORE THE ARRAY"; break;
+    case outcome::past: text = "PAST THE ARRAY"; break;
+    case outcome::far: text = "FAR OUTSIDE THE ARRAY"; break;
+    case outcome::crashed: text = "CRASHED"; break;
+    }
+    if (r.threw) text = "threw, " + text;
+    if (r.moved_from) text += " (a moved-from element left)";
+    return text;
+}
