@@ -14,7 +14,7 @@ sorts and wall time for parallel ones (the figure that holds on a busy
 machine), and say so; --figure wall gives the old view.
 
 Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
-                      [--figure held|wall|cpu] -o report.html
+                      [--certificate CERTIFICATE.json] [--figure held|wall|cpu] -o report.html
 The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
 """
@@ -427,42 +427,73 @@ def comparison(new, old, go):
 
 
 # What a sort did under a bad comparison, least costly first, and its colour.
-OUTCOMES = {"kept": ("kept", "#e6f4e6"), "threw_kept": ("threw, kept", "#e6f4e6"),
-            "unfinished": ("did not finish", "#fff2cc"), "lost": ("lost elements", "#f8d0d0"),
-            "threw_lost": ("threw, lost elements", "#f8d0d0"), "before": ("before the array", "#f08080"),
+# Each outcome of a fault run, least costly first, with its colour.
+OUTCOMES = {"kept": ("kept", "#e6f4e6"), "unsorted": ("unsorted", "#f8d0d0"), "stale": ("stale", "#f8d0d0"),
+            "quadratic": ("quadratic or worse", "#fff2cc"), "duplicated": ("duplicated", "#f8d0d0"),
+            "lost": ("lost", "#f8d0d0"), "lost_and_duplicated": ("lost and duplicated", "#f8d0d0"),
+            "no_progress": ("no progress", "#f08080"), "before": ("before the array", "#f08080"),
             "past": ("past the array", "#f08080"), "far": ("far outside the array", "#f08080"),
             "crashed": ("crashed", "#f08080")}
+GRADES = {"safe": "#e6f4e6", "warning": "#fff2cc", "unsafe": "#f08080", "n/a": "#eeeeee"}
 
 
 def robustness_table(path):
-    """Contenders by bad comparisons: the worst outcome over the inputs, and
-    on which input it first happened."""
+    """Contenders by fault: the worst outcome over every run, how many runs
+    showed it, and the first of them."""
     name, records = read_document(Path(path))
     try:
-        worst, contenders, comparisons = {}, [], []
+        worst, count, contenders, faults = {}, {}, [], []
         order = list(OUTCOMES)
         for r in records:
-            key = (r["contender"], r["comparison"])
+            key = (r["contender"], r["fault"])
             contenders += [r["contender"]] if r["contender"] not in contenders else []
-            comparisons += [r["comparison"]] if r["comparison"] not in comparisons else []
-            if key not in worst or order.index(r["outcome"]) > order.index(worst[key]["outcome"]):
-                worst[key] = r
+            faults += [r["fault"]] if r["fault"] not in faults else []
+            rank = order.index(r["outcome"])
+            if key not in worst or rank > order.index(worst[key]["outcome"]):
+                worst[key], count[key] = r, 0
+            count[key] += rank == order.index(worst[key]["outcome"])
     except (TypeError, KeyError, ValueError):
         raise ToolError(f"{name}: not sortbench-counts --robustness JSON") from None
     rows = []
     for c in contenders:
         cells = []
-        for k in comparisons:
-            r = worst.get((c, k))
+        for f in faults:
+            r = worst.get((c, f))
             if r is None:
                 cells.append("<td class='empty'>-</td>")
                 continue
             text, colour = OUTCOMES[r["outcome"]]
-            where = "" if r["outcome"] == "kept" else f" ({html.escape(r['input'])})"
+            text = ("threw, " if r["threw"] else "") + text
+            where = "" if r["outcome"] == "kept" else f" ({count[(c, f)]} runs; {html.escape(r['case'])})"
             cells.append(f"<td style='background:{colour}'>{html.escape(text)}{where}</td>")
         rows.append(f"<tr><th>{html.escape(c)}</th>" + "".join(cells) + "</tr>")
     return ("<table class='robustness'><tr><th>contender</th>"
-            + "".join(f"<th>{html.escape(k)}</th>" for k in comparisons) + "</tr>" + "".join(rows) + "</table>")
+            + "".join(f"<th>{html.escape(f)}</th>" for f in faults) + "</tr>" + "".join(rows) + "</table>")
+
+
+def certificate_table(path):
+    """One row per contender: each column's verdict, coloured by its grade,
+    with the command that replays the first case that showed it."""
+    name, document = read_document(Path(path))
+    try:
+        rows = document["certificate"]
+        columns = list(rows[0]["columns"]) if rows else []
+        body = []
+        for row in rows:
+            cells = []
+            for column in columns:
+                cell = row["columns"][column]
+                colour = GRADES[cell["grade"]]
+                title = f" title='{html.escape(cell['replay'], quote=True)}'" if "replay" in cell else ""
+                cells.append(f"<td style='background:{colour}'{title}>{html.escape(cell['verdict'])}</td>")
+            body.append(f"<tr><th>{html.escape(row['contender'])}</th>" + "".join(cells) + "</tr>")
+        faults = "".join(f"<li><b>{html.escape(f['fault'])}</b>: {html.escape(f['models'])}</li>"
+                         for f in document["faults"])
+    except (TypeError, KeyError, IndexError):
+        raise ToolError(f"{name}: not sortbench-counts --certificate JSON") from None
+    return ("<table class='certificate'><tr><th>contender</th>"
+            + "".join(f"<th>{html.escape(c)}</th>" for c in columns) + "</tr>" + "".join(body) + "</table>"
+            + f"<p>The faults tried:</p><ul>{faults}</ul>")
 
 
 def environment(run):
@@ -492,6 +523,7 @@ def main():
     ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
     ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
+    ap.add_argument("--certificate", help="sortbench-counts --certificate --format=json output to include")
     ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
     ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
     ap.add_argument("--figure", choices=FIGURES, default="held",
@@ -537,10 +569,16 @@ def main():
     for div_id, fig in charts:
         parts.append(f"<div class='chart' id='{div_id}'>"
                      + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+    if args.certificate:
+        parts.append("<h2>Safety certificate</h2><p>Per sort, the worst seen under each kind of fault "
+                     "(sortbench-counts --certificate): a comparison that is not a strict weak order, one that "
+                     "throws, one that changes the elements it is given, allocations that fail, and the loops "
+                     "any of them caused; then McIlroy's adversary. Hover a cell for the command that replays "
+                     "it.</p>" + certificate_table(args.certificate))
     if args.robustness:
-        parts.append("<h2>Under a wrong comparison</h2><p>What each sort did when its comparison was not a strict "
-                     "weak order (sortbench-counts --robustness): the worst outcome over the inputs tried, and the "
-                     "first input it happened on.</p>" + robustness_table(args.robustness))
+        parts.append("<h2>Under a wrong comparison</h2><p>What each sort did under each fault, at every point "
+                     "tried (sortbench-counts --robustness): the worst outcome, how many runs showed it, and the "
+                     "first of them.</p>" + robustness_table(args.robustness))
     for older in runs[1:]:
         fig, text = comparison(run, older, go)
         parts.append(f"<h2>Compared with {html.escape(Path(older.path).name)}</h2>{text}")

@@ -89,10 +89,7 @@ void print_adversary(const std::vector<contender>& all, std::uint32_t n, const s
         row r{c.id, run_adversary(count, n), ""};
         if (dir && r.result.comparisons != not_counted) {
             r.file = adversary_file(*dir, c.id, n);
-            std::FILE* f = std::fopen(r.file.c_str(), "wb");
-            if (f == nullptr) throw flag_error("--adversary_dir: cannot write " + r.file);
-            std::fwrite(r.result.input.data(), sizeof(std::int32_t), r.result.input.size(), f);
-            if (std::fclose(f) != 0) throw flag_error("--adversary_dir: cannot write " + r.file);
+            if (!write_adversary_input(r.file, r.result)) throw flag_error("--adversary_dir: cannot write " + r.file);
         }
         rows.push_back(std::move(r));
     }
@@ -111,7 +108,8 @@ void print_adversary(const std::vector<contender>& all, std::uint32_t n, const s
                        {"size", n},
                        {"comparisons", counted ? json(r.result.comparisons) : json(nullptr)},
                        {"comparisons_over_n_log2_n",
-                        counted && !r.result.sorted_input ? json(rounded(r.result.comparisons / n_log_n, 3)) : json(nullptr)},
+                        counted && r.result.applies() ? json(rounded(r.result.comparisons / n_log_n, 3)) : json(nullptr)},
+                       {"applies", r.result.applies()},
                        {"input_sorted", r.result.sorted_input}};
             if (!r.file.empty()) {
                 entry["file"] = r.file;
@@ -126,9 +124,10 @@ void print_adversary(const std::vector<contender>& all, std::uint32_t n, const s
     for (const row& r : rows) {
         if (r.result.comparisons == not_counted) {
             std::printf("%-17s %8u %14s %12s\n", r.id.c_str(), n, "n/a", "n/a");
-        } else if (r.result.sorted_input) {
+        } else if (!r.result.applies()) {
             std::printf("%-17s %8u %14llu %s\n", r.id.c_str(), n, static_cast<unsigned long long>(r.result.comparisons),
-                        "  not applicable (the adversary's input is sorted)");
+                        r.result.sorted_input ? "  not applicable (the adversary's input is sorted)"
+                                              : "  not applicable (fewer than lg n!: its input came out in long runs)");
         } else {
             std::printf("%-17s %8u %14llu %12.3f\n", r.id.c_str(), n, static_cast<unsigned long long>(r.result.comparisons),
                         static_cast<double>(r.result.comparisons) / n_log_n);

@@ -64,6 +64,9 @@ certificate_cell adversary_cell(const adversary_result& a, std::uint32_t n, bool
     if (!counted) return {"n/a (no comparison to count)", "n/a", "", 0};
     if (a.comparisons == not_counted) return {"n/a (samples at random)", "n/a", "", 0};
     if (a.sorted_input) return {"not applicable (the adversary's input is sorted)", "n/a", "", 0};
+    if (a.below_lower_bound) {
+        return {"not applicable (fewer than lg n! comparisons: the adversary's input came out in long runs)", "n/a", "", 0};
+    }
     const double n_log_n = n * std::log2(static_cast<double>(n));
     const double times = static_cast<double>(a.comparisons) / n_log_n;
     // Quadratic when past n^2 / 16: a crafted input then costs a denial of
@@ -76,7 +79,7 @@ certificate_cell adversary_cell(const adversary_result& a, std::uint32_t n, bool
 std::string short_verdict(const certificate_cell& cell)
 {
     if (cell.grade == "safe" || cell.grade == "n/a") {
-        if (cell.verdict.starts_with("not applicable")) return "n/a: sorted";
+        if (cell.verdict.starts_with("not applicable")) return "not applicable";
         if (cell.grade == "n/a") return "n/a";
         return cell.verdict.starts_with("safe") ? "safe" : cell.verdict;
     }
@@ -155,11 +158,13 @@ std::vector<fault_record> fault_sweep(const contender& c, const certificate_opti
                 if (kind == fault::observed) points.push_back(base.comparisons);
             }
             if (points.empty()) points.push_back(0);
+            unsigned loops = 0;
             for (const std::uint64_t point : points) {
                 fault_case fc = clean;
                 fc.kind = kind;
                 fc.point = point;
                 out.push_back({c.id, fc, run_fault(target, fc, options.seconds)});
+                if (in_loops(out.back().r.what) && ++loops == options.loops_seen) break;
             }
         }
         return out;

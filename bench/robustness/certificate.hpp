@@ -26,6 +26,10 @@ struct certificate_options {
     // Points spread evenly over a clean run's comparisons (or allocations),
     // from the first; the last call is tried as well.
     unsigned points = 16;
+    // A sweep stops after this many of its points ran into the comparison
+    // budget, each of which costs up to a quarter of a second: the loop is
+    // seen by then, and how many later points would show it goes untold.
+    unsigned loops_seen = 3;
     std::vector<fault> faults{};  // every fault of the table when empty
     std::uint32_t adversary_size = 10000;
     unsigned seconds = 20;  // after a sort stops comparing

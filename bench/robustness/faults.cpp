@@ -368,7 +368,7 @@ const char* key_of(outcome o)
 std::uint64_t comparison_budget(std::uint32_t n)
 {
     const std::uint64_t n64 = n;
-    return n <= 1024 ? 4 * n64 * n64 + 64 : 4096 * n64;
+    return n <= 1024 ? 2 * n64 * n64 + 64 : 1024 * n64;
 }
 
 std::vector<std::int64_t> fault_input(pattern p, std::uint32_t n)
@@ -451,7 +451,7 @@ fault_result run_child(const fault_target& target, const fault_case& c, std::spa
                 r.what = outcome::crashed;
             }
             break;
-        case code_budget: r.what = r.comparisons > 4 * n * n ? outcome::no_progress : outcome::quadratic; break;
+        case code_budget: r.what = r.comparisons > 2 * n * n ? outcome::no_progress : outcome::quadratic; break;
         case code_before: r.what = outcome::before; break;
         case code_past: r.what = outcome::past; break;
         case code_far: r.what = outcome::far; break;
@@ -492,7 +492,7 @@ std::string describe(const fault_result& r, std::uint32_t n)
     case outcome::lost: text = "LOST"; break;
     case outcome::lost_and_duplicated: text = "LOST AND DUPLICATED"; break;
     case outcome::no_progress:
-        if (r.comparisons > 4 * n2) {
+        if (r.comparisons > 2 * n2) {
             std::snprintf(figure, sizeof figure, "NO PROGRESS (over %.1f n^2 comparisons)", r.comparisons / n2);
             text = figure;
         } else {

@@ -86,11 +86,11 @@ enum class outcome : unsigned char {
     kept,                 // every element once (in whatever order, under a bad comparison)
     unsorted,             // every element once, out of order under a sound comparison
     stale,                // a change a comparison made to an element is not in the array
-    quadratic,            // stopped at the budget, below 4 n^2 comparisons: quadratic or worse
+    quadratic,            // stopped at the budget, below 2 n^2 comparisons: quadratic or worse
     duplicated,           // an element twice, none missing
     lost,                 // an element missing, none twice
     lost_and_duplicated,  // both
-    no_progress,          // past 4 n^2 comparisons, or stopped comparing without returning
+    no_progress,          // past 2 n^2 comparisons, or stopped comparing without returning
     before,               // read or wrote just before the array
     past,                 // read or wrote just past its end
     far,                  // faulted on memory far from it, as a wrapped index reaches
@@ -107,9 +107,10 @@ struct fault_result {
     std::uint64_t allocations = 0;  // heap allocations during the call
 };
 
-// The comparisons a run may make: 4 n^2 up to 1,024 elements, so that a
-// merely quadratic sort finishes there; 4,096 n above, a quarter of n^2 at
-// 16,384, so that a run stays short.
+// The comparisons a run may make: 2 n^2 up to 1,024 elements, twice what
+// the slowest quadratic sort makes (every pair both ways), so that one
+// finishes there; 1,024 n above, n^2 / 16 at 16,384 (70 times n log2 n), so
+// that a run stays within a quarter of a second.
 std::uint64_t comparison_budget(std::uint32_t n);
 
 // The encoded input of a case: pattern `p` with seed 1, each value's rank

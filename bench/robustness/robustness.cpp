@@ -1,6 +1,7 @@
 #include "robustness.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 grid_options stability_grid()
@@ -73,10 +74,20 @@ adversary_result run_adversary(const count_ref<std::int32_t>& count, std::uint32
     sorts::under_test<std::int32_t> = before;
     adversary_result r{counts.comparisons, std::move(a.value), false};
     r.sorted_input = std::is_sorted(r.input.begin(), r.input.end());
+    const double lg_n_factorial = std::lgamma(n + 1.0) / std::log(2.0);
+    r.below_lower_bound = r.comparisons != not_counted && static_cast<double>(r.comparisons) < lg_n_factorial;
     return r;
 }
 
 std::string adversary_file(const std::string& dir, const std::string& contender, std::uint32_t n)
 {
     return dir + "/adversary-" + contender + "-" + std::to_string(n) + ".int32";
+}
+
+bool write_adversary_input(const std::string& path, const adversary_result& r)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    const bool written = std::fwrite(r.input.data(), sizeof(std::int32_t), r.input.size(), f) == r.input.size();
+    return std::fclose(f) == 0 && written;
 }

@@ -33,9 +33,17 @@ struct adversary_result {
     // The sort scanned the input as a run and the adversary, answering
     // that scan, made it ascending: the count says nothing about the sort.
     bool sorted_input = false;
+    // Fewer comparisons than lg(n!), what a comparison sort needs on most
+    // inputs: the adversary answered a scan for runs with long runs (192
+    // of them at 4,096 for flat_stable_sort), so it did not steer the sort.
+    bool below_lower_bound = false;
+
+    bool applies() const { return !sorted_input && !below_lower_bound; }
 };
 adversary_result run_adversary(const count_ref<std::int32_t>& count, std::uint32_t n);
 
 // Where run_adversary's input is written for --input to replay: DIR/
 // adversary-CONTENDER-N.int32, little-endian int32 records.
 std::string adversary_file(const std::string& dir, const std::string& contender, std::uint32_t n);
+// Writes it there; false when the file cannot be written.
+bool write_adversary_input(const std::string& path, const adversary_result& r);

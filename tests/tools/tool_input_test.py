@@ -97,6 +97,10 @@ class BadInput(unittest.TestCase):
             robustness.write_text(json.dumps([{"contender": "x"}]))
             self.assert_one_line(self.run_tool("report.py", [str(run), "--robustness", str(robustness), "-o",
                                                              f"{tmp}/r.html"]), str(robustness))
+            certificate = Path(tmp) / "certificate.json"
+            certificate.write_text(json.dumps({"certificate": [{"contender": "x"}]}))
+            self.assert_one_line(self.run_tool("report.py", [str(run), "--certificate", str(certificate), "-o",
+                                                             f"{tmp}/r.html"]), str(certificate))
 
 
 if __name__ == "__main__":
