@@ -18,19 +18,33 @@ std::array<double, 3> features(const disorder& d, std::size_t n)
 
 }  // namespace
 
-data_profile profile(const user_data& data)
+data_profile profile(const user_data& data, std::uint32_t n)
 {
     data_profile out;
+    out.n = n == 0 || n > data.count() ? data.count() : n;
+    out.arrays = std::min<std::size_t>(data.count() / out.n, 16);
+    std::array<double, 3> mine{};
+    double runs = 0, distinct = 0;
     for_each_type([&]<class T>(T) {
-        if (element_traits<T>::name == data.type()) out.measures = measure_disorder<T>(data.values<T>());
+        if (element_traits<T>::name != data.type()) return;
+        const std::vector<T>& all = data.values<T>();
+        for (std::size_t k = 0; k < out.arrays; ++k) {
+            const disorder d = measure_disorder<T>(std::span(all).subspan(k * out.n, out.n));
+            const auto f = features(d, out.n);
+            for (std::size_t i = 0; i < mine.size(); ++i) mine[i] += f[i] / static_cast<double>(out.arrays);
+            out.measures.inverted_fraction += d.inverted_fraction / static_cast<double>(out.arrays);
+            runs += static_cast<double>(d.ascending_runs) / static_cast<double>(out.arrays);
+            distinct += static_cast<double>(d.distinct) / static_cast<double>(out.arrays);
+        }
     });
-    const std::size_t n = std::min<std::size_t>(data.count(), 1000000);
-    const auto mine = features(out.measures, data.count());
+    out.measures.ascending_runs = static_cast<std::uint64_t>(std::llround(runs));
+    out.measures.distinct = static_cast<std::uint64_t>(std::llround(distinct));
+    const std::size_t size = std::min<std::size_t>(out.n, 1000000);
     double best = INFINITY;
-    std::vector<std::int32_t> a(n);
+    std::vector<std::int32_t> a(size);
     for (const pattern_info& p : all_patterns) {
         fill_pattern(p.p, a, 1);
-        const auto theirs = features(measure_disorder<std::int32_t>(a), n);
+        const auto theirs = features(measure_disorder<std::int32_t>(a), size);
         double distance = 0;
         for (std::size_t i = 0; i < mine.size(); ++i) distance += (mine[i] - theirs[i]) * (mine[i] - theirs[i]);
         if (distance < best) {
@@ -40,4 +54,3 @@ data_profile profile(const user_data& data)
     }
     return out;
 }
-

@@ -8,12 +8,17 @@
 
 // The user's data's disorder, with the built-in pattern nearest to it.
 struct data_profile {
-    disorder measures;
+    disorder measures;    // of one array: the mean over the arrays measured
+    std::size_t n = 0;    // the array's size
+    std::size_t arrays = 0;  // how many were measured
     std::string nearest;  // the built-in pattern whose measures lie closest
 };
 
-// Measures all of the data, and every built-in pattern at as many elements
-// (at most 1,000,000), and finds the nearest by the distance between the
+// Measures the data as arrays of n (0: the whole of it as one array), the
+// first 16 of them at most, and every built-in pattern at n elements (at
+// most 1,000,000), and finds the nearest by the distance between the
 // fraction of inverted pairs, of ascending runs per element, and of the
-// logarithm of the distinct values over that of the count.
-data_profile profile(const user_data& data);
+// logarithm of the distinct values over that of n: each a mean over the
+// arrays, so that a file of several arrays is measured as the arrays a sort
+// is handed, not as one long array of their seams.
+data_profile profile(const user_data& data, std::uint32_t n = 0);

@@ -174,3 +174,22 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
     data->sizes_ = std::move(sizes);
     return data;
 }
+
+std::unique_ptr<user_data> user_data::share(std::uint32_t n, std::size_t first, std::size_t count) const
+{
+    if (n == 0 || count == 0 || (first + count) * n > count_) throw std::invalid_argument("a share beyond the data");
+    std::unique_ptr<user_data> out(new user_data);
+    out->path_ = path_;
+    out->name_ = name_;
+    out->type_ = type_;
+    out->info_ = {pattern::from_file, out->name_, info_.shape};
+    out->count_ = count * n;
+    out->sizes_ = {n};
+    for_each_type([&]<class T>(T) {
+        const std::vector<T>& all = values<T>();
+        if (all.empty()) return;
+        const auto from = all.begin() + static_cast<std::ptrdiff_t>(first * n);
+        std::get<std::vector<T>>(out->values_).assign(from, from + static_cast<std::ptrdiff_t>(count * n));
+    });
+    return out;
+}

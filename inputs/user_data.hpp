@@ -52,6 +52,11 @@ public:
         std::copy_n(all.begin() + static_cast<std::ptrdiff_t>((k % runs) * out.size()), out.size(), out.begin());
     }
 
+    // The runs first .. first + count - 1 of n values, as data of their own
+    // cut into arrays of n, under the same name. A string file's records
+    // point into this data's bytes, which must outlive the share.
+    std::unique_ptr<user_data> share(std::uint32_t n, std::size_t first, std::size_t count) const;
+
     friend std::unique_ptr<user_data> read_user_data(const std::string&, std::string_view, bool,
                                                      std::vector<std::uint32_t>, std::uint64_t);
 

@@ -143,6 +143,8 @@ void write_profile(std::FILE* out, const user_data& data, const data_profile& p,
                          {"pattern", std::string(data.pattern().name)},
                          {"type", data.type()},
                          {"size", data.count()},
+                         {"array_size", p.n},
+                         {"arrays_measured", p.arrays},
                          {"inverted_fraction", fixed(p.measures.inverted_fraction, 6)},
                          {"ascending_runs", runs},
                          {"distinct", distinct},
@@ -152,5 +154,6 @@ void write_profile(std::FILE* out, const user_data& data, const data_profile& p,
     std::fprintf(out, "%-20s %-7s %10s %16s %14s %10s  %s\n", "pattern", "type", "size", "inverted pairs",
                  "ascending runs", "distinct", "nearest built-in pattern");
     std::fprintf(out, "%-20s %-7s %10zu %16.4f %14llu %10llu  %s\n", std::string(data.pattern().name).c_str(),
-                 data.type().c_str(), data.count(), p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+                 data.type().c_str(), p.n, p.measures.inverted_fraction, runs, distinct, p.nearest.c_str());
+    if (p.arrays > 1) std::fprintf(out, "(each a mean over the first %zu arrays of %zu)\n", p.arrays, p.n);
 }

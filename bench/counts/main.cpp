@@ -30,7 +30,7 @@ constexpr flag_spec flags[] = {
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"patterns", "", "the disorder measures of each pattern at 10,000 elements, instead of counts"},
     {"stability", "", "which contenders keep equal keys in their input order, instead of counts"},
-    {"profile", "", "the disorder measures of --input's data and the built-in pattern nearest to it"},
+    {"profile", "", "the disorder of --input's data (of each array, with --input_sizes=N) and the pattern nearest to it"},
     {"robustness", "", "every fault of a comparison or an allocation at points across each sort: the worst per fault"},
     {"certificate", "", "one row per contender: the worst seen under each kind of fault, with the case to replay"},
     {"replay", "CASE", "with --certificate: run one case (fault/form/pattern/size/point) and say what happened"},
@@ -196,7 +196,10 @@ int counts_main(const command_line& line)
     if (given.boolean("profile") && !data) throw flag_error("--profile needs --input=FILE");
     const bench_run run(given.values("contender"), std::move(data));
     if (given.boolean("profile")) {
-        write_profile(stdout, *run.data(), profile(*run.data()), as_json);
+        // One size given is the size of the arrays the data holds.
+        const std::vector<std::uint32_t>& sizes = run.data()->sizes();
+        const std::uint32_t n = sizes.size() == 1 ? sizes.front() : 0;
+        write_profile(stdout, *run.data(), profile(*run.data(), n), as_json);
     } else if (given.boolean("robustness") || given.boolean("certificate")) {
         certificate_options options;
         options.adversary_size = adversary_size;

@@ -36,6 +36,14 @@ public:
     const thread_pools& pools() const { return *pools_; }
     // The user's data, as one more pattern; null without.
     const user_data* data() const { return data_.get(); }
+    // Makes `data` the user's data instead; the inputs made of the old
+    // data go with it.
+    void replace_data(std::unique_ptr<user_data> data)
+    {
+        std::apply([](auto&... cache) { (std::erase_if(cache, [](const auto& e) { return e.first.first == pattern::from_file; }), ...); },
+                   inputs_);
+        data_ = std::move(data);
+    }
 
     // The pre-made inputs of a pattern and size, made on first use and
     // shared by every contender, cache state and repetition.

@@ -137,9 +137,20 @@ rounds_case run_rounds(bench_run& run, const std::vector<const contender*>& grou
     return out;
 }
 
-template rounds_case run_rounds<std::int32_t>(bench_run&, const std::vector<const contender*>&, const pattern_info&,
-                                              std::uint32_t, bool, const rounds_options&, unsigned,
-                                              const tick_source&, const cost_meter&);
+// Every element type's, for the programs that run rounds of their own.
+#define SORTBENCH_RUN_ROUNDS(T)                                                                                  \
+    template rounds_case run_rounds<T>(bench_run&, const std::vector<const contender*>&, const pattern_info&,   \
+                                       std::uint32_t, bool, const rounds_options&, unsigned, const tick_source&, \
+                                       const cost_meter&);
+SORTBENCH_RUN_ROUNDS(std::int32_t)
+SORTBENCH_RUN_ROUNDS(std::int64_t)
+SORTBENCH_RUN_ROUNDS(double)
+SORTBENCH_RUN_ROUNDS(kv16)
+SORTBENCH_RUN_ROUNDS(text)
+SORTBENCH_RUN_ROUNDS(rec100)
+SORTBENCH_RUN_ROUNDS(rec1k)
+SORTBENCH_RUN_ROUNDS(url)
+#undef SORTBENCH_RUN_ROUNDS
 
 grid_options rounds_grid(const bench_run& run, bool full_grid, unsigned threads)
 {

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -133,6 +135,45 @@ TEST_F(UserData, EachPatternsProfileIsNearestToItself)
         std::fclose(out);
         EXPECT_EQ(profile(*read_user_data(path, "int32", false)).nearest, p.name);
     }
+}
+
+// Near a pattern but not equal to it: three arrays of another size, each
+// made with its own seed, then 1 in 200 elements swapped with a random
+// other. A measure scaled by the wrong length, or taken of the file as one
+// array (three descending arrays read as one are saws), moves the nearest
+// pattern away. Patterns that three measures cannot tell from their
+// neighbours once perturbed (ascending from push_front) are not asked.
+TEST_F(UserData, AProfileFindsThePatternItIsNear)
+{
+    for (const pattern p : {pattern::random, pattern::descending, pattern::few_distinct, pattern::distinct_256}) {
+        std::vector<std::int32_t> values;
+        for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+            std::vector<std::int32_t> a(7001);
+            fill_pattern(p, a, seed);
+            values.insert(values.end(), a.begin(), a.end());
+        }
+        std::mt19937 rng(7);
+        for (std::size_t k = 0; k < values.size() / 200; ++k) std::swap(values[rng() % values.size()], values[rng() % values.size()]);
+        const std::string name(pattern_name(p));
+        EXPECT_EQ(profile(*read_user_data(binary("near_" + name + ".bin", values), "int32", false), 7001).nearest, name)
+            << name;
+    }
+}
+
+// A share of the data is its runs first .. first + count - 1, whole.
+TEST_F(UserData, ASharesArraysAreItsRuns)
+{
+    std::vector<std::int64_t> values(105);
+    std::iota(values.begin(), values.end(), 0);
+    const auto data = read_user_data(binary("shares.bin", values), "int64", false);
+    const auto held_out = data->share(25, 2, 2);
+    EXPECT_EQ(held_out->count(), 50u);
+    EXPECT_EQ(held_out->sizes(), std::vector<std::uint32_t>{25});
+    std::vector<std::int64_t> a(25);
+    held_out->fill(std::span(a), 1);
+    EXPECT_EQ(a.front(), 75);
+    EXPECT_EQ(a.back(), 99);
+    EXPECT_THROW(data->share(25, 3, 2), std::invalid_argument);
 }
 
 }  // namespace

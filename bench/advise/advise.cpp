@@ -1,0 +1,61 @@
+#include "advise.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+std::optional<data_split> split_data(std::size_t count, std::uint32_t n)
+{
+    if (n == 0) n = static_cast<std::uint32_t>(std::min<std::size_t>(count / 4, UINT32_MAX));
+    if (n < 2) return std::nullopt;
+    const std::size_t arrays = count / n;
+    if (arrays < 2) return std::nullopt;
+    return data_split{n, arrays / 2, arrays - arrays / 2};
+}
+
+bool meets(const contender& c, const candidate_facts& facts, const advice_constraints& constraints,
+           std::string* why_not)
+{
+    const auto no = [&](const char* why) {
+        if (why_not != nullptr) *why_not = why;
+        return false;
+    };
+    if (!facts.takes_type) return no("does not take the data's type");
+    if (c.pinned_target) return no("pinned to one instruction set: the original is raced");
+    if (c.parallel() && constraints.threads < 2) return no("parallel: --threads allows one thread");
+    if (constraints.stable && !facts.stable) return no("not measured: it does not sort kv16");
+    if (constraints.stable && !*facts.stable) return no("unstable: it put equal keys out of order");
+    if (constraints.in_place && !facts.allocations_per_call) return no("allocations not counted here");
+    if (constraints.in_place && *facts.allocations_per_call > 0) return no("allocates during the call");
+    return true;
+}
+
+namespace {
+
+std::vector<double> figures(const rounds_case& r, std::size_t member)
+{
+    return r.written(member);
+}
+
+}  // namespace
+
+std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race)
+{
+    std::vector<std::pair<std::size_t, paired_ratio>> out;
+    const std::vector<double> reference = figures(race, 0);
+    for (std::size_t m = 0; m < race.members.size(); ++m) out.emplace_back(m, median_ratio(reference, figures(race, m)));
+    std::stable_sort(out.begin(), out.end(), [](const auto& x, const auto& y) { return x.second.ratio < y.second.ratio; });
+    return out;
+}
+
+confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up)
+{
+    confirmation c;
+    const std::vector<double> reference = figures(held_out, 0), mine = figures(held_out, pick);
+    c.pick_over_reference = median_ratio(reference, mine);
+    c.pick_over_runner_up = median_ratio(figures(held_out, runner_up), mine);
+    c.tie = c.pick_over_runner_up.low <= 1 && c.pick_over_runner_up.high >= 1;
+    const auto order = ranked(held_out);
+    c.best = order.front().first;
+    c.regret = c.best == pick ? paired_ratio{1, 1, 1} : median_ratio(figures(held_out, c.best), mine);
+    return c;
+}

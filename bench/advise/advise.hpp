@@ -1,0 +1,64 @@
+// Which sort for the user's data: the contenders that meet the user's
+// constraints race in paired rounds on one share of the data's arrays (the
+// training share), and the winner is confirmed against the runner-up and
+// std_sort in fresh rounds on the arrays the race never saw (the held-out
+// share).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/engine/contenders.hpp"
+#include "bench/rounds/rounds.hpp"
+
+// How a file's values are cut: arrays of n, the first `training` of them
+// raced on, the next `held_out` confirmed on; what is left over is unused.
+struct data_split {
+    std::uint32_t n = 0;
+    std::size_t training = 0;
+    std::size_t held_out = 0;
+};
+
+// The split of `count` values into arrays of `n` (0: four arrays, a
+// quarter of the file each): the first half of the arrays train, the rest
+// are held out. Empty when that leaves fewer than one array on either side
+// or arrays of fewer than two elements.
+std::optional<data_split> split_data(std::size_t count, std::uint32_t n);
+
+struct advice_constraints {
+    bool stable = false;    // only contenders measured stable
+    bool in_place = false;  // only contenders that allocate nothing during the call
+    unsigned threads = 1;   // parallel contenders up to this many threads; 1: none
+};
+
+// Whether a contender meets the constraints, given what was measured of it:
+// whether it kept equal keys in order, and its allocations per call (empty
+// where unmeasured). `why_not` says why it does not.
+struct candidate_facts {
+    bool takes_type = false;
+    std::optional<bool> stable;
+    std::optional<double> allocations_per_call;
+};
+bool meets(const contender& c, const candidate_facts& facts, const advice_constraints& constraints,
+           std::string* why_not = nullptr);
+
+// What the held-out rounds say of the pick: its ratio to the reference, the
+// runner-up against it, the fastest member there and the pick's time over
+// that one's. Members 0, 1, 2 of `held_out` are the reference, the pick and
+// the runner-up (the pick may be the reference itself: then 0 and 1 are the
+// same contender).
+struct confirmation {
+    paired_ratio pick_over_reference;
+    paired_ratio pick_over_runner_up;
+    bool tie = false;  // the pick against the runner-up: the interval crosses 1
+    std::size_t best = 0;  // the member fastest on the held-out share
+    paired_ratio regret;   // the pick over that member; 1 when it is the pick
+};
+confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up);
+
+// The ratio of each member to the reference (member 0) in a race, and the
+// members in order of it, fastest first (the reference among them).
+std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race);

@@ -1,0 +1,106 @@
+// The advice's arithmetic without a clock: how a file is split, which
+// contenders the constraints leave in, and the tie and the regret on
+// scripted rounds.
+#include <gtest/gtest.h>
+
+#include "bench/advise/advise.hpp"
+#include "bench/engine/bench_run.hpp"
+#include "bench/robustness/robustness.hpp"
+#include "platform/call_costs.hpp"
+
+namespace {
+
+TEST(Advice, SplitsTheFileIntoRacedAndHeldOutArrays)
+{
+    const auto quarters = split_data(100000, 0);
+    ASSERT_TRUE(quarters);
+    EXPECT_EQ(quarters->n, 25000u);
+    EXPECT_EQ(quarters->training, 2u);
+    EXPECT_EQ(quarters->held_out, 2u);
+    const auto odd = split_data(100001, 30000);  // three arrays, the extra one held out
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->training, 1u);
+    EXPECT_EQ(odd->held_out, 2u);
+    EXPECT_FALSE(split_data(7, 0));          // arrays of one element
+    EXPECT_FALSE(split_data(10, 6));         // one array: nothing to hold out
+    EXPECT_TRUE(split_data(8, 0));
+}
+
+// The constraints against what is measured of the real contenders: equal
+// keys kept in order, allocations during a call.
+TEST(Advice, ConstraintsLeaveInWhatMeetsThem)
+{
+    const bench_run run;
+    const auto find = [&](const char* id) -> const contender& {
+        return *std::find_if(run.contenders().begin(), run.contenders().end(),
+                             [&](const contender& c) { return c.id == id; });
+    };
+    const auto facts = [&](const contender& c) {
+        candidate_facts f{static_cast<bool>(c.of<std::int32_t>().sort), !first_instability(c).has_value(), {}};
+        if (allocations_counted()) {
+            std::vector<std::int32_t> a(10000);
+            fill_pattern(pattern::random, a, 1);
+            const std::uint64_t before = allocations_so_far().calls;
+            c.of<std::int32_t>().sort(a.data(), 10000);
+            f.allocations_per_call = static_cast<double>(allocations_so_far().calls - before);
+        }
+        return f;
+    };
+    const advice_constraints stable{true, false, 1}, in_place{false, true, 1}, none{};
+    EXPECT_TRUE(meets(find("std_stable_sort"), facts(find("std_stable_sort")), stable));
+    EXPECT_FALSE(meets(find("std_sort"), facts(find("std_sort")), stable));
+    EXPECT_TRUE(meets(find("std_sort"), facts(find("std_sort")), none));
+    std::string why;
+    EXPECT_FALSE(meets(find("vqsort_sse4"), facts(find("vqsort_sse4")), none, &why)) << why;
+    const contender& parallel = *std::find_if(run.contenders().begin(), run.contenders().end(),
+                                              [](const contender& c) { return c.parallel(); });
+    EXPECT_FALSE(meets(parallel, facts(parallel), none));
+    EXPECT_TRUE(meets(parallel, facts(parallel), {false, false, 2}));
+    if (!allocations_counted()) GTEST_SKIP() << "allocations are not counted in this build";
+    EXPECT_TRUE(meets(find("pdqsort"), facts(find("pdqsort")), in_place));
+    EXPECT_FALSE(meets(find("std_stable_sort"), facts(find("std_stable_sort")), in_place, &why));
+    EXPECT_EQ(why, "allocates during the call");
+}
+
+// Three members in scripted rounds: the reference, the pick, the runner-up.
+rounds_case scripted(const std::vector<double>& reference, const std::vector<double>& pick,
+                     const std::vector<double>& runner_up)
+{
+    static const contender members[3]{};
+    rounds_case r;
+    r.members = {&members[0], &members[1], &members[2]};
+    r.rounds.resize(3);
+    for (const auto& [m, times] : {std::pair{0, reference}, {1, pick}, {2, runner_up}}) {
+        for (const double t : times) {
+            round_figures f;
+            f.cpu_ns = t;
+            r.rounds[m].push_back(f);
+        }
+    }
+    return r;
+}
+
+TEST(Advice, TieAndRegretOnScriptedRounds)
+{
+    const std::vector<double> reference(12, 100);
+    // The pick and the runner-up trade places round by round: a tie.
+    std::vector<double> pick, runner_up;
+    for (int i = 0; i < 12; ++i) {
+        pick.push_back(i % 2 ? 49 : 51);
+        runner_up.push_back(50);
+    }
+    const confirmation tie = confirm(scripted(reference, pick, runner_up), 1, 2);
+    EXPECT_TRUE(tie.tie);
+    EXPECT_DOUBLE_EQ(tie.pick_over_reference.ratio, 0.5);
+    // The runner-up is faster everywhere held out: no tie, and the pick's
+    // time over the best one's is the regret.
+    const confirmation beaten = confirm(scripted(reference, std::vector<double>(12, 50), std::vector<double>(12, 40)), 1, 2);
+    EXPECT_FALSE(beaten.tie);
+    EXPECT_EQ(beaten.best, 2u);
+    EXPECT_DOUBLE_EQ(beaten.regret.ratio, 1.25);
+    const confirmation held = confirm(scripted(reference, std::vector<double>(12, 30), std::vector<double>(12, 40)), 1, 2);
+    EXPECT_EQ(held.best, 1u);
+    EXPECT_DOUBLE_EQ(held.regret.ratio, 1.0);
+}
+
+}  // namespace
