@@ -7,7 +7,7 @@ CMAKE_ARGS ?=
 ARGS ?=
 SHELL := /bin/bash
 
-.PHONY: all configure deps sortbench run test sanitize fuzz patterns report clean
+.PHONY: all configure deps sortbench run test sanitize fuzz patterns report advise clean
 
 configure:
 	cmake -S . -B $(BUILD)/release -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
@@ -47,6 +47,14 @@ report: all
 	@if [ -n "$(RUN)" ]; then json="$(RUN)"; else \
 	  json=$(BUILD)/report-run.json; $(BUILD)/release/sortbench-patterns --benchmark_out=$$json --benchmark_out_format=json; fi; \
 	tools/report.py $$json -o $(BUILD)/report.html
+
+# Which sort for your data: make advise INPUT=FILE [ADVISE_ARGS='--input_type=int64 --stable'];
+# the advice in a few lines, and as JSON in build/advice.json (tools/report.py --advice).
+INPUT ?=
+ADVISE_ARGS ?=
+advise: all
+	@if [ -z "$(INPUT)" ]; then echo "make advise needs INPUT=FILE" >&2; exit 1; fi
+	$(BUILD)/release/sortbench-advise --input=$(INPUT) $(ADVISE_ARGS) --json_out=$(BUILD)/advice.json
 
 # Unit tests and the benchmark under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

@@ -14,7 +14,8 @@ sorts and wall time for parallel ones (the figure that holds on a busy
 machine), and say so; --figure wall gives the old view.
 
 Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
-                      [--certificate CERTIFICATE.json] [--figure held|wall|cpu] -o report.html
+                      [--certificate CERTIFICATE.json] [--advice ADVICE.json] [--figure held|wall|cpu]
+                      -o report.html
 The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
 """
@@ -496,6 +497,31 @@ def certificate_table(path):
             + f"<p>The faults tried:</p><ul>{faults}</ul>")
 
 
+def advice_section(path):
+    """What sortbench-advise said: the pick with its held-out ratio and
+    interval, the runner-up and whether they tie, why, and the command."""
+    name, a = read_document(Path(path))
+    try:
+        low, high = a["interval"]
+        why = a["why"]
+        rows = [("pick", f"{a['pick']}: {a['ratio']:.3f} of {a['reference']} on the held-out arrays "
+                         f"(95%: {low:.3f} to {'inf' if high is None else f'{high:.3f}'})"),
+                ("runner-up", f"{a['runner_up']}" + (": a tie, the intervals cross" if a["tie"] else "")),
+                ("fastest held out", f"{a['heldout_best']} (the pick takes {a['regret']:.3f} of its time)"),
+                ("why", f"nearest pattern {why['nearest_pattern']}; comparisons per element "
+                        f"{why['pick_comparisons_per_element']} against {why['runner_up_comparisons_per_element']}"),
+                ("raced", ", ".join(a["candidates"])),
+                ("constraints", ", ".join(f"{k}={v}" for k, v in a["constraints"].items())),
+                ("data", f"{a['file']} ({a['type']}): {a['training_arrays']} arrays of {a['size']} raced on, "
+                         f"{a['heldout_arrays']} held out"),
+                ("repeat", a["command"])]
+    except (TypeError, KeyError, ValueError):
+        raise ToolError(f"{name}: not sortbench-advise JSON") from None
+    body = "".join(f"<tr><th>{html.escape(k)}</th><td style='text-align:left'>{html.escape(str(v))}</td></tr>"
+                   for k, v in rows)
+    return f"<table class='advice'>{body}</table>"
+
+
 def environment(run):
     keys = ["cpu_model", "cpu_vendor", "cpu_family", "cpu_model_number", "cpu_stepping", "cpu_microcode",
             "cpu_caches", "num_cpus", "compiler", "build_type", "build_flags", "git_commit", "git_dirty",
@@ -524,6 +550,7 @@ def main():
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
     ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
     ap.add_argument("--certificate", help="sortbench-counts --certificate --format=json output to include")
+    ap.add_argument("--advice", help="sortbench-advise --format=json output (make advise writes build/advice.json)")
     ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
     ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
     ap.add_argument("--figure", choices=FIGURES, default="held",
@@ -548,6 +575,10 @@ def main():
              "<h2>Time relative to std_sort</h2><p>Geometric mean over sizes of 1,000 elements and more, warm; "
              "below 1 is faster; ≈ marks a tie, a cell whose repetitions' range crosses 1. Each cell links to its "
              "chart.</p>", ratio_tables(run, args.figure)]
+    if args.advice:
+        parts += ["<h2>Advice for your data</h2><p>sortbench-advise: the contenders that meet the constraints raced "
+                  "on half of the data's arrays; the winner confirmed on the other half, which the race never "
+                  "saw.</p>", advice_section(args.advice)]
     if args.rounds:
         parts += ["<h2>Paired rounds</h2>", paired_section(args.rounds)]
     parts += ["<h2>What a call costs beside its time</h2><p>Per call: CPU time, the share of the wall time off "

@@ -21,6 +21,7 @@ bool meets(const contender& c, const candidate_facts& facts, const advice_constr
     };
     if (!facts.takes_type) return no("does not take the data's type");
     if (c.pinned_target) return no("pinned to one instruction set: the original is raced");
+    if (facts.quadratic_here) return no("quadratic on data that repeats values, at this size");
     if (c.parallel() && constraints.threads < 2) return no("parallel: --threads allows one thread");
     if (constraints.stable && !facts.stable) return no("not measured: it does not sort kv16");
     if (constraints.stable && !*facts.stable) return no("unstable: it put equal keys out of order");

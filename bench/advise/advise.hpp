@@ -39,6 +39,7 @@ struct advice_constraints {
 // where unmeasured). `why_not` says why it does not.
 struct candidate_facts {
     bool takes_type = false;
+    bool quadratic_here = false;  // the suite caps it below the arrays' size on data of this shape
     std::optional<bool> stable;
     std::optional<double> allocations_per_call;
 };

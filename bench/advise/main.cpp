@@ -14,6 +14,7 @@
 
 #include "bench/advise/advise.hpp"
 #include "bench/engine/cli.hpp"
+#include "bench/engine/grid.hpp"
 #include "bench/engine/json.hpp"
 #include "bench/robustness/robustness.hpp"
 #include "inputs/profile.hpp"
@@ -29,6 +30,7 @@ constexpr flag_spec flags[] = {
      true},
     {"budget_s", "S", "the whole advice's time, about (default 60)"},
     {"format", "console|json", "a few lines (the default), or one JSON object"},
+    {"json_out", "FILE", "write the JSON object there as well"},
     {"help", "", "this list"},
 };
 
@@ -95,6 +97,7 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
         if (c.id == reference_name) reference = &c;
         candidate_facts facts;
         facts.takes_type = static_cast<bool>(c.of<T>().sort);
+        facts.quadratic_here = size_cap(c, run.data()->pattern()) < n;
         if (constraints.stable && c.of<kv16>().sort) facts.stable = !first_instability(c).has_value();
         if (constraints.in_place && facts.takes_type) {
             if (c.parallel()) c.use_threads(constraints.threads);
@@ -121,7 +124,9 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     }
     rounds_options race_options;
     race_options.min_rounds = 10;
-    race_options.budget_seconds = budget * 0.6;
+    // Half the budget for the race, 30% for the confirmation; the rest goes
+    // to the profile, the constraints' probes and the warm-up calls.
+    race_options.budget_seconds = budget * 0.5;
     const unsigned threads = constraints.threads > 1 ? constraints.threads : 0;
     std::fprintf(stderr, "racing %zu contenders on %zu arrays of %u\n", group.size(), split->training, n);
     const rounds_case race = run_rounds<T>(run, group, run.data()->pattern(), n, false, race_options, threads);
@@ -140,7 +145,7 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
         if (std::find(finalists.begin(), finalists.end(), c) == finalists.end()) finalists.push_back(c);
     }
     rounds_options confirm_options = race_options;
-    confirm_options.budget_seconds = budget * 0.4;
+    confirm_options.budget_seconds = budget * 0.3;
     std::fprintf(stderr, "confirming %s on %zu held-out arrays\n", pick->id.c_str(), split->held_out);
     const rounds_case held = run_rounds<T>(run, finalists, run.data()->pattern(), n, false, confirm_options, threads);
     const auto index = [&](const contender* c) {
@@ -151,19 +156,19 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
 
     // Why: what each does per element on one training array.
     const auto per_element = [&](const contender* c) -> std::pair<double, double> {
-        if (!c->of<T>().count) return {-1, -1};
+        if (!c->of<T>().count) return {-1, -1};  // nothing to count
         std::vector<T> a(n);
         data->fill(std::span(a), 0);
         const sorts::op_counts k = c->of<T>().count(a.data(), n);
-        return {k.comparisons == not_counted ? -1 : static_cast<double>(k.comparisons) / n,
-                k.moves == not_counted ? -1 : static_cast<double>(k.moves) / n};
+        if (k.comparisons == not_counted) return {-2, -2};  // counted differently in every call
+        return {static_cast<double>(k.comparisons) / n, k.moves == not_counted ? -1 : static_cast<double>(k.moves) / n};
     };
     const auto [pick_cmp, pick_moves] = per_element(pick);
     const auto [runner_cmp, runner_moves] = per_element(runner_up);
 
     std::vector<std::string> raced;
     for (const contender* c : group) raced.push_back(c->id);
-    if (as_json) {
+    {
         const auto count_or_null = [](double x) { return x < 0 ? json(nullptr) : json(rounded(x, 3)); };
         json out{{"pick", pick->id},
                  {"runner_up", runner_up->id},
@@ -197,14 +202,23 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
                  {"heldout_rounds", held.rounds.front().size()},
                  {"figure", race.cpu_figure ? "cpu" : "wall"},
                  {"command", command}};
-        write_json(stdout, out);
-        return line.finish(stdout);
+        if (const auto path = given.value("json_out")) {
+            std::FILE* f = std::fopen(path->c_str(), "w");
+            if (f == nullptr) return line.refuse(*path + ": cannot be written");
+            write_json(f, out);
+            if (std::fclose(f) != 0) return line.refuse(*path + ": cannot be written");
+        }
+        if (as_json) {
+            write_json(stdout, out);
+            return line.finish(stdout);
+        }
     }
     const auto interval = [](const paired_ratio& r) {
         return "95%: " + figure(r.low) + " to " + (std::isfinite(r.high) ? figure(r.high) : std::string("inf"));
     };
     const auto counts = [](double cmp, double moves) {
-        if (cmp < 0) return std::string("nothing to count (no comparisons)");
+        if (cmp == -1) return std::string("no comparisons to count (a radix or vector sort)");
+        if (cmp < 0) return std::string("comparisons that differ from call to call (it samples at random)");
         return figure(cmp, "%.1f") + " comparisons and " + (moves < 0 ? std::string("uncounted") : figure(moves, "%.1f")) +
                " moves per element";
     };
