@@ -273,10 +273,10 @@ void write_certificate(std::FILE* out, const std::vector<certificate_row>& rows,
         write_json(out, json{{"certificate", list}, {"faults", faults}});
         return;
     }
-    std::fprintf(out, "%-17s %-20s %-20s %-12s %-14s %-12s %s\n", "contender", "inconsistent", "throwing",
+    std::fprintf(out, "%-17s %-22s %-20s %-12s %-14s %-12s %s\n", "contender", "inconsistent", "throwing",
                  "observation", "allocation", "loops", ("adversary (n=" + std::to_string(adversary_size) + ")").c_str());
     for (const certificate_row& row : rows) {
-        std::fprintf(out, "%-17s %-20s %-20s %-12s %-14s %-12s %s\n", row.contender.c_str(),
+        std::fprintf(out, "%-17s %-22s %-20s %-12s %-14s %-12s %s\n", row.contender.c_str(),
                      short_verdict(row.inconsistent).c_str(), short_verdict(row.throwing).c_str(),
                      short_verdict(row.observation).c_str(), short_verdict(row.allocation).c_str(),
                      short_verdict(row.loops).c_str(),
@@ -287,7 +287,10 @@ void write_certificate(std::FILE* out, const std::vector<certificate_row>& rows,
     for (const certificate_row& row : rows) {
         bool named = false;
         for (const auto& [name, cell] : columns(row)) {
-            if (cell->first_case.empty() && cell->grade != "n/a") continue;
+            // A sort no comparison reaches (a radix or vector sort) has
+            // nothing more to say than its row does.
+            const bool unreached = cell->verdict.find("no comparison") != std::string::npos;
+            if ((cell->first_case.empty() && cell->grade != "n/a") || unreached) continue;
             if (!named) std::fprintf(out, "\n%s\n", row.contender.c_str());
             named = true;
             std::fprintf(out, "  %-13s %s", name, cell->verdict.c_str());
