@@ -48,15 +48,18 @@ std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race
     return out;
 }
 
-confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up)
+confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up, bool reference_eligible)
 {
     confirmation c;
     const std::vector<double> reference = figures(held_out, 0), mine = figures(held_out, pick);
     c.pick_over_reference = median_ratio(reference, mine);
     c.pick_over_runner_up = median_ratio(figures(held_out, runner_up), mine);
     c.tie = c.pick_over_runner_up.low <= 1 && c.pick_over_runner_up.high >= 1;
-    const auto order = ranked(held_out);
-    c.best = order.front().first;
+    for (const auto& [member, ratio] : ranked(held_out)) {
+        if (member == 0 && !reference_eligible && pick != 0) continue;
+        c.best = member;
+        break;
+    }
     c.regret = c.best == pick ? paired_ratio{1, 1, 1} : median_ratio(figures(held_out, c.best), mine);
     return c;
 }

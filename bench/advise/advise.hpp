@@ -50,7 +50,8 @@ bool meets(const contender& c, const candidate_facts& facts, const advice_constr
 // runner-up against it, the fastest member there and the pick's time over
 // that one's. Members 0, 1, 2 of `held_out` are the reference, the pick and
 // the runner-up (the pick may be the reference itself: then 0 and 1 are the
-// same contender).
+// same contender). The reference counts as the fastest only where it meets
+// the constraints itself (`reference_eligible`).
 struct confirmation {
     paired_ratio pick_over_reference;
     paired_ratio pick_over_runner_up;
@@ -58,7 +59,8 @@ struct confirmation {
     std::size_t best = 0;  // the member fastest on the held-out share
     paired_ratio regret;   // the pick over that member; 1 when it is the pick
 };
-confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up);
+confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up,
+                     bool reference_eligible = true);
 
 // The ratio of each member to the reference (member 0) in a race, and the
 // members in order of it, fastest first (the reference among them).

@@ -151,7 +151,8 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     const auto index = [&](const contender* c) {
         return static_cast<std::size_t>(std::find(finalists.begin(), finalists.end(), c) - finalists.begin());
     };
-    const confirmation verdict = confirm(held, index(pick), index(runner_up));
+    const bool reference_eligible = std::find(candidates.begin(), candidates.end(), reference) != candidates.end();
+    const confirmation verdict = confirm(held, index(pick), index(runner_up), reference_eligible);
     const contender* best = finalists[verdict.best];
 
     // Why: what each does per element on one training array.

@@ -142,15 +142,10 @@ std::vector<fault_record> fault_sweep(const contender& c, const certificate_opti
         out.push_back({c.id, clean, base});
         for (const fault kind : kinds) {
             const fault_column column = info_of(kind).column;
-            if (kind == fault::throws && !target.throws_through) continue;
             if (column == fault_column::allocation && !allocations_counted()) continue;
             std::vector<std::uint64_t> points;
             if (column == fault_column::allocation) {
                 points = sweep_points(base.allocations, options.points);
-            } else if (kind == fault::observed && !target.throws_through) {
-                // No exception crosses C code: every field is set, and the
-                // sort runs to its end.
-                points = {base.comparisons};
             } else {
                 points = sweep_points(base.comparisons, options.points);
                 // The observed fault past the last call sets every field
@@ -205,9 +200,7 @@ certificate_row certify(const contender& c, const std::vector<fault_record>& rec
     row.contender = c.id;
     const auto column = [](fault_column k) { return [k](const fault_record& r) { return in_column(r, k); }; };
     row.inconsistent = worst_cell(mine, column(fault_column::inconsistent), false, "n/a (no comparison reaches it)");
-    row.throwing = worst_cell(mine, column(fault_column::throwing), false,
-                              (c.traits & compares_through_c) != 0 ? "n/a (no exception crosses its C code)"
-                                                                   : "n/a (no comparison reaches it)");
+    row.throwing = worst_cell(mine, column(fault_column::throwing), false, "n/a (no comparison reaches it)");
     // What else an observed run shows (a throw's losses) is the throwing
     // column's; this one says whether a change was kept.
     row.observation = {"n/a (no comparison reaches it)", "n/a", "", 0};

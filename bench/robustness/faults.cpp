@@ -293,8 +293,7 @@ const char* name_of(element_form f)
 
 fault_target target_of(const contender& c)
 {
-    return {c.of<std::int32_t>().count, c.of<std::int32_t>().judged, c.of<std::int64_t>().judged,
-            (c.traits & compares_through_c) == 0};
+    return {c.of<std::int32_t>().count, c.of<std::int32_t>().judged, c.of<std::int64_t>().judged};
 }
 
 bool has_form(const fault_target& t, element_form f)

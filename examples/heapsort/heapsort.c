@@ -24,17 +24,20 @@ const char* sortbench_name(void)
         return LESS_EXPR;                                                                  \
     }                                                                                      \
                                                                                            \
-    /* Moves a[root] down until neither child of it is greater; a[0 .. end-1] is the heap. */ \
+    /* Moves a[root] down until neither child of it is greater; a[0 .. end-1] is the heap. \
+     * It swaps rather than holding the element aside, so that whenever `less` is called \
+     * every element is in the array: a C++ caller's comparison that throws (the \
+     * exception crosses this code, which has unwind tables) loses none. */            \
     static void sift_down_##NAME(TYPE* a, size_t root, size_t end,                         \
                                  int (*less)(const TYPE*, const TYPE*))                    \
     {                                                                                      \
-        TYPE held = a[root];                                                               \
         for (size_t child; (child = 2 * root + 1) < end; root = child) {                   \
             if (child + 1 < end && less(&a[child], &a[child + 1])) ++child;                \
-            if (!less(&held, &a[child])) break;                                            \
+            if (!less(&a[root], &a[child])) break;                                         \
+            TYPE t = a[root];                                                              \
             a[root] = a[child];                                                            \
+            a[child] = t;                                                                  \
         }                                                                                  \
-        a[root] = held;                                                                    \
     }                                                                                      \
                                                                                            \
     void sortbench_sort_by_##NAME(TYPE* a, size_t n, int (*less)(const TYPE*, const TYPE*)) \

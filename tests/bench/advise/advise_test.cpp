@@ -36,7 +36,9 @@ TEST(Advice, ConstraintsLeaveInWhatMeetsThem)
                              [&](const contender& c) { return c.id == id; });
     };
     const auto facts = [&](const contender& c) {
-        candidate_facts f{static_cast<bool>(c.of<std::int32_t>().sort), !first_instability(c).has_value(), {}};
+        candidate_facts f;
+        f.takes_type = static_cast<bool>(c.of<std::int32_t>().sort);
+        f.stable = !first_instability(c).has_value();
         if (allocations_counted()) {
             std::vector<std::int32_t> a(10000);
             fill_pattern(pattern::random, a, 1);
@@ -101,6 +103,11 @@ TEST(Advice, TieAndRegretOnScriptedRounds)
     const confirmation held = confirm(scripted(reference, std::vector<double>(12, 30), std::vector<double>(12, 40)), 1, 2);
     EXPECT_EQ(held.best, 1u);
     EXPECT_DOUBLE_EQ(held.regret.ratio, 1.0);
+    // A reference that does not meet the constraints (std_sort under
+    // --stable) is not the best to regret, however fast.
+    const confirmation unmet = confirm(scripted(std::vector<double>(12, 20), std::vector<double>(12, 30),
+                                                std::vector<double>(12, 40)), 1, 2, false);
+    EXPECT_EQ(unmet.best, 1u);
 }
 
 }  // namespace
