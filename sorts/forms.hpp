@@ -61,7 +61,8 @@ struct typed_sort {
 
 // The element types whose timed form is put through faulty comparisons.
 template <class T>
-inline constexpr bool judged_type = std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t>;
+inline constexpr bool judged_type =
+    std::is_same_v<T, std::int32_t> || std::is_same_v<T, std::int64_t> || std::is_same_v<T, text>;
 
 struct sort_forms {
     per_type<typed_sort> typed;

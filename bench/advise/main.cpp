@@ -272,7 +272,10 @@ int advise_main(const command_line& line, const std::string& command)
 int main(int argc, char** argv)
 {
     std::string command = "sortbench-advise";
-    for (int i = 1; i < argc; ++i) command += " " + shell_quoted(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        command += ' ';
+        command += shell_quoted(argv[i]);
+    }
     return run_program(program.name, [&] {
         return advise_main(command_line(program, std::vector<std::string>(argv + 1, argv + argc)), command);
     });

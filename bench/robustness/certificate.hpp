@@ -29,7 +29,7 @@ struct certificate_options {
     // A sweep stops after this many of its points ran into the comparison
     // budget, each of which costs up to a quarter of a second: the loop is
     // seen by then, and how many later points would show it goes untold.
-    unsigned loops_seen = 3;
+    unsigned loops_seen = 2;
     std::vector<fault> faults{};  // every fault of the table when empty
     std::uint32_t adversary_size = 10000;
     unsigned seconds = 20;  // after a sort stops comparing

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <random>
 #include <stdexcept>
+#include <type_traits>
 
 #include "platform/call_costs.hpp"
 
@@ -58,6 +59,32 @@ std::uint32_t id_of_code(std::int64_t v)
     return static_cast<std::uint32_t>((v >> 1) & (largest_n - 1));
 }
 
+// An element's code: an integer is its code; a string holds its code's
+// eight bytes, high first, which no sort writes to (it moves the records),
+// so that they still say which element a record is.
+std::int64_t code_of(std::int64_t v)
+{
+    return v;
+}
+std::int64_t code_of(const text& s)
+{
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i) v = v << 8 | static_cast<unsigned char>(s.bytes[i]);
+    return static_cast<std::int64_t>(v);
+}
+
+// The element of a code; a string's bytes go to `bytes`, eight an element.
+template <class T>
+T element_of(std::int64_t code, std::size_t i, std::vector<char>& bytes)
+{
+    if constexpr (std::is_same_v<T, text>) {
+        for (std::size_t k = 0; k < 8; ++k) bytes[i * 8 + k] = static_cast<char>(static_cast<std::uint64_t>(code) >> (56 - 8 * k));
+        return text{bytes.data() + i * 8, 8};
+    } else {
+        return static_cast<T>(code);
+    }
+}
+
 // What the child writes for the parent, in memory both see.
 struct shared_state {
     std::uint64_t calls;
@@ -88,7 +115,8 @@ struct judge {
         const std::uint64_t call = j.shared->calls++;
         if (call >= j.budget) _exit(code_budget);
         const bool bad = call >= j.point;
-        const std::int64_t kx = key_of_code(x), ky = key_of_code(y);
+        const std::int64_t cx = code_of(x), cy = code_of(y);
+        const std::int64_t kx = key_of_code(cx), ky = key_of_code(cy);
         const bool truth = kx < ky;
         switch (j.kind) {
         case fault::clean:
@@ -118,7 +146,7 @@ struct judge {
         case fault::reversed_33pct: return j.rng() % 3 == 0 ? !truth : truth;
         case fault::streaks: return ((call - j.point) / 32) % 2 == 0 ? true : truth;
         case fault::incomparable:
-            return (x >= 0 && id_of_code(x) == j.odd_one) || (y >= 0 && id_of_code(y) == j.odd_one) ? false : truth;
+            return (cx >= 0 && id_of_code(cx) == j.odd_one) || (cy >= 0 && id_of_code(cy) == j.odd_one) ? false : truth;
         case fault::reversed: return ky < kx;
         default: return truth;
         }
@@ -129,9 +157,11 @@ struct judge {
     // mutable value.
     void see(const T& x)
     {
-        if (x < 0) return;
-        const_cast<T&>(x) |= 1;
-        (*observed)[id_of_code(x)] = 1;
+        if constexpr (std::is_integral_v<T>) {
+            if (x < 0) return;
+            const_cast<T&>(x) |= 1;
+            (*observed)[id_of_code(x)] = 1;
+        }
     }
 };
 
@@ -192,7 +222,7 @@ void judge_elements(std::span<const T> got, std::span<const std::int64_t> input,
     std::vector<std::uint32_t> seen(n, 0);
     bool garbage = false, stale = false, sorted = true;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const auto v = static_cast<std::int64_t>(got[i]);
+        const std::int64_t v = code_of(got[i]);
         if (v == moved_from_code) {
             s.moved_from = true;
             continue;
@@ -204,7 +234,7 @@ void judge_elements(std::span<const T> got, std::span<const std::int64_t> input,
         }
         ++seen[id];
         if (observed[id] && (v & 1) == 0) stale = true;
-        if (i > 0 && key_of_code(v) < key_of_code(static_cast<std::int64_t>(got[i - 1]))) sorted = false;
+        if (i > 0 && key_of_code(v) < key_of_code(code_of(got[i - 1]))) sorted = false;
     }
     const bool lost = garbage || std::count(seen.begin(), seen.end(), 0u) > 0;
     const bool duplicated = std::any_of(seen.begin(), seen.end(), [](std::uint32_t k) { return k > 1; });
@@ -223,7 +253,8 @@ void child_run(const fault_case& c, std::span<const std::int64_t> input, shared_
 {
     const std::uint32_t n = c.n;
     auto* array = static_cast<T*>(map_guarded(n * sizeof(T)));
-    for (std::uint32_t i = 0; i < n; ++i) array[i] = static_cast<T>(input[i]);
+    std::vector<char> bytes(std::is_same_v<T, text> ? n * std::size_t{8} : 0);
+    for (std::uint32_t i = 0; i < n; ++i) array[i] = element_of<T>(input[i], i, bytes);
     const auto b = reinterpret_cast<std::uintptr_t>(array);
     watched[0] = {b, b + n * sizeof(T)};
 
@@ -287,13 +318,15 @@ const char* name_of(element_form f)
     case element_form::counted: return "counted";
     case element_form::int32: return "int32";
     case element_form::int64: return "int64";
+    case element_form::string: return "string";
     }
     return "?";
 }
 
 fault_target target_of(const contender& c)
 {
-    return {c.of<std::int32_t>().count, c.of<std::int32_t>().judged, c.of<std::int64_t>().judged};
+    return {c.of<std::int32_t>().count, c.of<std::int32_t>().judged, c.of<std::int64_t>().judged,
+            c.of<text>().judged};
 }
 
 bool has_form(const fault_target& t, element_form f)
@@ -302,6 +335,7 @@ bool has_form(const fault_target& t, element_form f)
     case element_form::counted: return static_cast<bool>(t.counted);
     case element_form::int32: return static_cast<bool>(t.int32);
     case element_form::int64: return static_cast<bool>(t.int64);
+    case element_form::string: return static_cast<bool>(t.string);
     }
     return false;
 }
@@ -327,7 +361,7 @@ std::optional<fault_case> case_named(std::string_view name)
     if (!kind) return std::nullopt;
     c.kind = *kind;
     bool form_known = false;
-    for (const element_form f : {element_form::counted, element_form::int32, element_form::int64}) {
+    for (const element_form f : {element_form::counted, element_form::int32, element_form::int64, element_form::string}) {
         if (parts[1] == name_of(f)) {
             c.form = f;
             form_known = true;
@@ -426,6 +460,7 @@ fault_result run_child(const fault_target& target, const fault_case& c, std::spa
             break;
         case element_form::int32: child_run<std::int32_t>(c, input, *shared, target.int32); break;
         case element_form::int64: child_run<std::int64_t>(c, input, *shared, target.int64); break;
+        case element_form::string: child_run<text>(c, input, *shared, target.string); break;
         }
         _exit(code_done);
     }
@@ -468,7 +503,9 @@ fault_result run_fault(const fault_target& target, const fault_case& c, unsigned
     if (!has_form(target, c.form)) throw std::invalid_argument("the contender has no such form");
     const std::vector<std::int64_t> input = fault_input(c.p->p, c.n);
     const fault_result at_end = run_child(target, c, input, seconds, false);
-    const std::size_t bytes = c.n * (c.form == element_form::int64 ? sizeof(std::int64_t) : sizeof(std::int32_t));
+    const std::size_t bytes = c.n * (c.form == element_form::int64    ? sizeof(std::int64_t)
+                                     : c.form == element_form::string ? sizeof(text)
+                                                                      : sizeof(std::int32_t));
     if (bytes % static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) == 0) return at_end;
     const fault_result from_start = run_child(target, c, input, seconds, true);
     return from_start.what > at_end.what ? from_start : at_end;

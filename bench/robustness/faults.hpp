@@ -55,8 +55,10 @@ std::optional<fault> fault_named(std::string_view key);
 
 // Which code of a contender a run goes through: its counting form (counted
 // int32 elements, which mark their moved-from state), or its sort on a plain,
-// trivially copyable int32 or int64, as the timed build sorts.
-enum class element_form { counted, int32, int64 };
+// trivially copyable int32, int64 or string record, as the timed build sorts
+// (a string's bytes carry no field a comparison could set: `observed` sees
+// only what a throw does there).
+enum class element_form { counted, int32, int64, string };
 const char* name_of(element_form f);
 
 // The forms a contender has. A C interface (c_qsort, a library's
@@ -68,6 +70,7 @@ struct fault_target {
     count_ref<std::int32_t> counted;
     sort_ref<std::int32_t> int32;
     sort_ref<std::int64_t> int64;
+    sort_ref<text> string;
 };
 fault_target target_of(const contender& c);
 bool has_form(const fault_target& t, element_form f);

@@ -106,7 +106,7 @@ const pattern_info& info_of_pattern(pattern p)
 template <class Sort>
 fault_target counted(Sort)
 {
-    return {by_elements<Sort>::template count<std::int32_t>, {}, {}};
+    return {by_elements<Sort>::template count<std::int32_t>, {}, {}, {}};
 }
 
 fault_case on(fault kind, std::uint32_t n, std::uint64_t point, pattern p = pattern::random)
@@ -128,8 +128,8 @@ TEST(Faults, ClassifiesWhatABrokenSortDid)
         {"moved-from", {counted(insertion_by_moves{}), on(fault::throws, 100, 500), outcome::lost, true, true, false}},
         {"stale", {counted(compares_copies{}), on(fault::observed, 100, 1000), outcome::stale, true, false, true}},
         {"loses in its copy", {counted(loses_then_throws{}), on(fault::throws, 100, 0), outcome::lost_and_duplicated, true, false, false}},
-        {"asks forever", {{asks_forever, {}, {}}, on(fault::clean, 100, 0), outcome::no_progress, false, false, false}},
-        {"spins", {{spins, {}, {}}, on(fault::clean, 1024, 0), outcome::no_progress, false, false, false}},
+        {"asks forever", {{asks_forever, {}, {}, {}}, on(fault::clean, 100, 0), outcome::no_progress, false, false, false}},
+        {"spins", {{spins, {}, {}, {}}, on(fault::clean, 1024, 0), outcome::no_progress, false, false, false}},
     };
     for (const auto& [name, e] : cases) {
         const fault_result r = run_fault(e.target, e.c, 1);
@@ -156,7 +156,7 @@ TEST(Faults, QuadraticApartFromLoops)
 TEST(Faults, AllocationFailureThatWritesPastTheEnd)
 {
     if (!allocations_counted()) GTEST_SKIP() << "another layer owns malloc";
-    const fault_target t{past_the_end_without_memory, {}, {}};
+    const fault_target t{past_the_end_without_memory, {}, {}, {}};
     EXPECT_EQ(run_fault(t, on(fault::clean, 1024, 0)).what, outcome::kept);
     EXPECT_EQ(run_fault(t, on(fault::allocation, 1024, 0)).what, outcome::past);
 }
