@@ -59,6 +59,36 @@ std::uint32_t id_of_code(std::int64_t v)
     return static_cast<std::uint32_t>((v >> 1) & (largest_n - 1));
 }
 
+// How a child ends, for the outcomes it can see itself.
+constexpr int code_done = 0, code_budget = 40, code_before = 30, code_past = 31, code_far = 32;
+
+// The child's guarded memory, in which a fault is told apart by the guard
+// it hit: the array, and the copy a counting or plain form sorts. A signal
+// handler has no state of its own to read.
+struct watched_range {
+    std::uintptr_t begin, end;
+};
+watched_range watched[2];
+
+// Exits as a guard would have faulted, where `at` lies within a page before
+// or after the array or the copy: memory a guard does not cover where the
+// array does not fill whole pages.
+void exit_if_beside(const void* at)
+{
+    const auto a = reinterpret_cast<std::uintptr_t>(at);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    for (const watched_range& r : watched) {
+        if (r.begin == 0) continue;
+        if (a < r.begin && a + page >= r.begin) _exit(code_before);
+        if (a >= r.end && a < r.end + page) _exit(code_past);
+    }
+}
+
+// The string records' bytes, eight an element: a record that points
+// elsewhere is not one of the input's.
+watched_range string_bytes{0, 0};
+constexpr std::int64_t not_an_element = -2;
+
 // An element's code: an integer is its code; a string holds its code's
 // eight bytes, high first, which no sort writes to (it moves the records),
 // so that they still say which element a record is.
@@ -68,6 +98,8 @@ std::int64_t code_of(std::int64_t v)
 }
 std::int64_t code_of(const text& s)
 {
+    const auto at = reinterpret_cast<std::uintptr_t>(s.bytes);
+    if (s.length != 8 || at < string_bytes.begin || at + 8 > string_bytes.end) return not_an_element;
     std::uint64_t v = 0;
     for (std::size_t i = 0; i < 8; ++i) v = v << 8 | static_cast<unsigned char>(s.bytes[i]);
     return static_cast<std::int64_t>(v);
@@ -96,8 +128,6 @@ struct shared_state {
     bool done;
 };
 
-constexpr int code_done = 0, code_budget = 40, code_before = 30, code_past = 31, code_far = 32;
-
 // The comparison of a run; it lives in the child.
 template <class T>
 struct judge {
@@ -114,6 +144,8 @@ struct judge {
         judge& j = *static_cast<judge*>(state);
         const std::uint64_t call = j.shared->calls++;
         if (call >= j.budget) _exit(code_budget);
+        exit_if_beside(&x);
+        exit_if_beside(&y);
         const bool bad = call >= j.point;
         const std::int64_t cx = code_of(x), cy = code_of(y);
         const std::int64_t kx = key_of_code(cx), ky = key_of_code(cy);
@@ -165,23 +197,10 @@ struct judge {
     }
 };
 
-// The child's guarded memory, in which a fault is told apart by the guard
-// it hit: the array, and the copy a counting or plain form sorts. A signal
-// handler has no state of its own to read.
-struct watched_range {
-    std::uintptr_t begin, end;
-};
-watched_range watched[2];
 
 void on_fault(int, siginfo_t* info, void*)
 {
-    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    for (const watched_range& r : watched) {
-        if (r.begin == 0) continue;
-        if (at < r.begin && at + page >= r.begin) _exit(code_before);
-        if (at >= r.end && at < r.end + page) _exit(code_past);
-    }
+    exit_if_beside(info->si_addr);
     _exit(code_far);
 }
 
@@ -254,6 +273,8 @@ void child_run(const fault_case& c, std::span<const std::int64_t> input, shared_
     const std::uint32_t n = c.n;
     auto* array = static_cast<T*>(map_guarded(n * sizeof(T)));
     std::vector<char> bytes(std::is_same_v<T, text> ? n * std::size_t{8} : 0);
+    const auto first_byte = reinterpret_cast<std::uintptr_t>(bytes.data());
+    string_bytes = {first_byte, first_byte + bytes.size()};
     for (std::uint32_t i = 0; i < n; ++i) array[i] = element_of<T>(input[i], i, bytes);
     const auto b = reinterpret_cast<std::uintptr_t>(array);
     watched[0] = {b, b + n * sizeof(T)};
