@@ -73,6 +73,15 @@ struct loses_then_throws {
     }
 };
 
+// Compare one element past the end, or one before the start: at ten
+// elements the array fills no page, so a guard alone would see neither.
+struct compares_past_the_end {
+    void operator()(auto* a, std::uint32_t n) const { (void)(a[n - 1] < a[n]); }
+};
+struct compares_before_the_start {
+    void operator()(auto* a, std::uint32_t) const { (void)(a[0] < a[-1]); }
+};
+
 sorts::op_counts asks_forever(std::int32_t* a, std::uint32_t)
 {
     for (;;) (void)sorts::counted_less(a[0], a[1]);
@@ -128,6 +137,8 @@ TEST(Faults, ClassifiesWhatABrokenSortDid)
         {"moved-from", {counted(insertion_by_moves{}), on(fault::throws, 100, 500), outcome::lost, true, true, false}},
         {"stale", {counted(compares_copies{}), on(fault::observed, 100, 1000), outcome::stale, true, false, true}},
         {"loses in its copy", {counted(loses_then_throws{}), on(fault::throws, 100, 0), outcome::lost_and_duplicated, true, false, false}},
+        {"past the end", {counted(compares_past_the_end{}), on(fault::clean, 10, 0), outcome::past, false, false, false}},
+        {"before the start", {counted(compares_before_the_start{}), on(fault::clean, 10, 0), outcome::before, false, false, false}},
         {"asks forever", {{asks_forever, {}, {}, {}}, on(fault::clean, 100, 0), outcome::no_progress, false, false, false}},
         {"spins", {{spins, {}, {}, {}}, on(fault::clean, 1024, 0), outcome::no_progress, false, false, false}},
     };
