@@ -59,6 +59,23 @@ struct typed_sort {
     sort_ref<T> judged;
 };
 
+// Whether C has a judged<T> form (called, not named, so that a class
+// without one reads as false to every compiler).
+template <class C, class T>
+concept has_judged_form = requires(T* a, std::uint32_t n) { C::judged(a, n); };
+
+// C's judged<T>, or empty where it has none. A function of its own, so
+// that C stays a template parameter where the name is looked up.
+template <class C, class T>
+constexpr sort_ref<T> judged_form_of()
+{
+    if constexpr (has_judged_form<C, T>) {
+        return &C::template judged<T>;
+    } else {
+        return {};
+    }
+}
+
 // The element types whose timed form is put through faulty comparisons.
 template <class T>
 inline constexpr bool judged_type =
@@ -104,9 +121,7 @@ constexpr sort_forms forms_of(sort_fn<std::int32_t>* int32 = nullptr)
             if constexpr (requires { &C::template count<T>; }) {
                 t.count = &C::template count<T>;
             }
-            if constexpr (judged_type<T> && requires { &C::template judged<T>; }) {
-                t.judged = &C::template judged<T>;
-            }
+            if constexpr (judged_type<T>) t.judged = judged_form_of<C, T>();
         }
     });
     if (int32 != nullptr) forms.of<std::int32_t>().sort = int32;
