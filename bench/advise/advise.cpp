@@ -30,20 +30,11 @@ bool meets(const contender& c, const candidate_facts& facts, const advice_constr
     return true;
 }
 
-namespace {
-
-std::vector<double> figures(const rounds_case& r, std::size_t member)
-{
-    return r.written(member);
-}
-
-}  // namespace
-
 std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race)
 {
     std::vector<std::pair<std::size_t, paired_ratio>> out;
-    const std::vector<double> reference = figures(race, 0);
-    for (std::size_t m = 0; m < race.members.size(); ++m) out.emplace_back(m, median_ratio(reference, figures(race, m)));
+    const std::vector<double> reference = race.written(0);
+    for (std::size_t m = 0; m < race.members.size(); ++m) out.emplace_back(m, median_ratio(reference, race.written(m)));
     std::stable_sort(out.begin(), out.end(), [](const auto& x, const auto& y) { return x.second.ratio < y.second.ratio; });
     return out;
 }
@@ -51,15 +42,15 @@ std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race
 confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up, bool reference_eligible)
 {
     confirmation c;
-    const std::vector<double> reference = figures(held_out, 0), mine = figures(held_out, pick);
+    const std::vector<double> reference = held_out.written(0), mine = held_out.written(pick);
     c.pick_over_reference = median_ratio(reference, mine);
-    c.pick_over_runner_up = median_ratio(figures(held_out, runner_up), mine);
+    c.pick_over_runner_up = median_ratio(held_out.written(runner_up), mine);
     c.tie = c.pick_over_runner_up.low <= 1 && c.pick_over_runner_up.high >= 1;
     for (const auto& [member, ratio] : ranked(held_out)) {
         if (member == 0 && !reference_eligible && pick != 0) continue;
         c.best = member;
         break;
     }
-    c.regret = c.best == pick ? paired_ratio{1, 1, 1} : median_ratio(figures(held_out, c.best), mine);
+    c.regret = c.best == pick ? paired_ratio{1, 1, 1} : median_ratio(held_out.written(c.best), mine);
     return c;
 }

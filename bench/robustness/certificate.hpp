@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
