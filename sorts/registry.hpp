@@ -19,16 +19,26 @@ struct routine_info {
     // the sort is `sort` itself.
     const sort_forms* forms;
     unsigned traits;  // routine_trait bits
+    // The growth of its comparisons as this project states it, one claim a
+    // line ("PATTERN: CLASS # why"), checked by sortbench-counts --claims.
+    const char* claims;
 };
 
 inline constexpr auto routines = std::to_array<routine_info>({
-    {"shell_sort", "shell sort        ", shell_sort, &shell_sort_forms, 0},
-    {"comb_sort", "comb sort         ", comb_sort, &comb_sort_forms, quadratic_on_turtles},
+    {"shell_sort", "shell sort        ", shell_sort, &shell_sort_forms, 0,
+     "ascending: n log n  # this project: on sorted input, one comparison per element for each of the log3 n gaps"},
+    {"comb_sort", "comb sort         ", comb_sort, &comb_sort_forms, quadratic_on_turtles,
+     "ascending: n log n  # this project: on sorted input, one pass per gap as it shrinks by 10/13"},
     {"ex_quick_sort", "quick+insert sort ", ex_quick_sort, &ex_quick_sort_forms,
-     quadratic_on_equal_runs | quadratic_on_middle_pivot_killer},
-    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, compares_through_c},
+     quadratic_on_equal_runs | quadratic_on_middle_pivot_killer,
+     "random: n log n  # this project: quicksort's expected 2 n ln n\n"
+     "worst: n^2  # this project: a middle-element pivot and no depth limit"},
+    // Neither the C standard nor glibc's manual states a bound for qsort.
+    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, compares_through_c, ""},
     {"my_QSORT", "my qsort          ", my_qsort_unsigned, &my_QSORT_forms,
-     quadratic_on_equal_runs | quadratic_on_middle_pivot_killer},
+     quadratic_on_equal_runs | quadratic_on_middle_pivot_killer,
+     "random: n log n  # this project: quicksort's expected 2 n ln n\n"
+     "worst: n^2  # this project: a middle-element pivot and no depth limit"},
 });
 
 // The report prints labels into a fixed 18-column field.

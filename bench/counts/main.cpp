@@ -16,6 +16,7 @@
 #include "bench/engine/cli.hpp"
 #include "bench/engine/json.hpp"
 #include "bench/engine/bench_run.hpp"
+#include "bench/growth/claims.hpp"
 #include "bench/robustness/certificate.hpp"
 #include "bench/robustness/robustness.hpp"
 
@@ -37,6 +38,15 @@ constexpr flag_spec flags[] = {
     {"adversary", "", "each contender's comparisons against McIlroy's adversary"},
     {"adversary_size", "N", "the adversary's size (default 10000)"},
     {"adversary_dir", "DIR", "write each input the adversary built to DIR, as --input replays it"},
+    {"growth", "", "how comparisons and moves grow on each pattern, 1,000 to 1,000,000: the class each follows (--filter on contender/pattern)"},
+    {"growth_max", "N", "with --growth or --claims: the largest size counted (default 1000000); fitted down to a hundredth of it"},
+    {"claims", "", "each contender's published claims of growth, held or broken, with the figures that decide them"},
+    {"claim", "LINE", "with --claims: judge this claim (PATTERN: CLASS, worst: CLASS, stable) on every contender --filter names, instead of their own; repeatable", true},
+    {"worst", "", "search for the input that makes each contender compare most, and write it as a file to replay"},
+    {"worst_size", "N", "the size of the worst-case search (default 10000)"},
+    {"worst_budget", "M", "the millions of comparisons the search may count (default 4000: 10 to 15 s at 10,000 elements here)"},
+    {"seed", "S", "the search's seed (default 1): the same seed finds the same input on every machine"},
+    {"worst_dir", "DIR", "where --worst writes its inputs (default .)"},
     {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back", false,
      pattern_names},
     {"write_type", "TYPE", "their element type (default int32)", false, type_names},
@@ -89,7 +99,7 @@ void print_adversary(const std::vector<contender>& all, std::uint32_t n, const s
         row r{c.id, run_adversary(count, n), ""};
         if (dir && r.result.comparisons != not_counted) {
             r.file = adversary_file(*dir, c.id, n);
-            if (!write_adversary_input(r.file, r.result)) throw flag_error("--adversary_dir: cannot write " + r.file);
+            if (!write_int32_file(r.file, r.result.input)) throw flag_error("--adversary_dir: cannot write " + r.file);
         }
         rows.push_back(std::move(r));
     }
@@ -162,6 +172,92 @@ int replay_case(const command_line& line, const std::vector<const contender*>& c
     return line.finish(stdout);
 }
 
+// The flags of --growth, --claims and --worst as options.
+claims_options growth_flags(const command_line& line)
+{
+    claims_options o;
+    const unsigned top = line.number("growth_max", 1000, 1000000, 1000000);
+    std::erase_if(o.growth.sizes, [&](std::uint32_t n) { return n > top; });
+    if (o.growth.sizes.empty() || o.growth.sizes.back() != top) o.growth.sizes.push_back(top);
+    o.growth.fit_to = top;
+    o.growth.fit_from = std::max(1000u, top / 100);
+    o.growth.threads = line.thread_limit("");
+    o.worst.n = line.number("worst_size", 2, 10000000, 10000);
+    o.worst.seed = line.number("seed", 0, 4294967295u, 1);
+    o.worst.budget = std::uint64_t{1000000} * line.number("worst_budget", 1, 1000000, 4000);
+    return o;
+}
+
+// The replay of an input file written for contender `id`: the counts of
+// that one case.
+std::string replay_command(const std::vector<std::string>& libraries, const std::string& file, const std::string& id,
+                           std::uint32_t n)
+{
+    std::string command = "sortbench-counts";
+    for (const std::string& library : libraries) command += " --contender=" + library;
+    const std::string name = std::filesystem::path(file).stem().string();
+    return command + " --input=" + file + " --input_sizes=" + std::to_string(n) + " --filter='^" + id + "/" + name +
+           "/" + std::to_string(n) + "$'";
+}
+
+// The worst-case search on every sequential contender that counts its
+// comparisons and --filter names.
+int print_worst(const command_line& line, const std::vector<const contender*>& chosen, const worst_options& options,
+                bool as_json)
+{
+    const std::string dir = line.flags().value("worst_dir").value_or(".");
+    auto list = json::array();
+    if (!as_json) {
+        std::printf("%-17s %8s %14s %10s %9s  %-20s %s\n", "contender", "size", "comparisons", "/nlog2n", "/random",
+                    "started from", "sorts run");
+    }
+    for (const contender* c : chosen) {
+        const count_ref<std::int32_t>& count = c->of<std::int32_t>().count;
+        if (!count) continue;
+        const auto start = std::chrono::steady_clock::now();
+        const worst_result r = search_worst(count, options);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (r.random_comparisons == not_counted) {
+            if (!as_json) std::printf("%-17s %8u %14s\n", c->id.c_str(), options.n, "n/a");
+            continue;
+        }
+        const std::string file = worst_file(dir, c->id, options);
+        if (!write_int32_file(file, r.input)) throw flag_error("--worst_dir: cannot write " + file);
+        const std::string replay = replay_command(line.flags().values("contender"), file, c->id, options.n);
+        const double n_log_n = options.n * std::log2(static_cast<double>(options.n));
+        const double over_random = static_cast<double>(r.comparisons) / r.random_comparisons;
+        std::fprintf(stderr, "%s: %llu sorts, %.1f s\n", c->id.c_str(), static_cast<unsigned long long>(r.evaluations),
+                     took.count());
+        if (as_json) {
+            list.push_back({{"contender", c->id},
+                            {"size", options.n},
+                            {"seed", options.seed},
+                            {"budget", options.budget},
+                            {"comparisons", r.comparisons},
+                            {"comparisons_over_n_log2_n", rounded(r.comparisons / n_log_n, 4)},
+                            {"random_comparisons", r.random_comparisons},
+                            {"over_random", rounded(over_random, 4)},
+                            {"start", r.start},
+                            {"start_comparisons", r.start_comparisons},
+                            {"sorts_run", r.evaluations},
+                            {"improvements", r.improvements},
+                            {"file", file},
+                            {"replay", replay}});
+        } else {
+            std::printf("%-17s %8u %14llu %10.3f %9.3f  %-20s %llu\n", c->id.c_str(), options.n,
+                        static_cast<unsigned long long>(r.comparisons), r.comparisons / n_log_n, over_random,
+                        (r.start + " " + std::to_string(r.start_comparisons)).c_str(),
+                        static_cast<unsigned long long>(r.evaluations));
+            std::printf("  replay: %s\n", replay.c_str());
+        }
+    }
+    if (as_json) write_json(stdout, list);
+    else std::printf("seed %llu, %llu million comparisons counted at most per contender\n",
+                     static_cast<unsigned long long>(options.seed),
+                     static_cast<unsigned long long>(options.budget / 1000000));
+    return line.finish(stdout);
+}
+
 void print_stability(const std::vector<contender>& all)
 {
     std::printf("%-21s %s\n", "contender", "equal keys (kv16, payload = input position)");
@@ -223,6 +319,29 @@ int counts_main(const command_line& line)
         } else {
             write_fault_runs(stdout, records, as_json);
         }
+    } else if (given.boolean("growth")) {
+        const claims_options options = growth_flags(line);
+        std::vector<const contender*> chosen;
+        for (const contender& c : run.contenders()) {
+            if (!c.parallel() && !c.pinned_target) chosen.push_back(&c);
+        }
+        const auto rows = measure_growth(chosen, options.growth, wanted);
+        if (rows.empty()) return line.refuse("the filter matches no contender/pattern that counts comparisons");
+        write_growth(stdout, rows, options.growth, as_json);
+    } else if (given.boolean("claims")) {
+        std::vector<claim> tried;
+        for (const std::string& text : given.values("claim")) {
+            parsed_claims p = parse_claims(text);
+            if (!p.unreadable.empty()) throw flag_error("--claim: " + p.unreadable.front());
+            tried.insert(tried.end(), p.claims.begin(), p.claims.end());
+        }
+        const std::vector<const contender*> chosen = certified(run.contenders(), wanted);
+        if (chosen.empty()) return line.refuse("the filter matches no contender");
+        write_claims(stdout, judge_claims(chosen, tried, growth_flags(line)), as_json);
+    } else if (given.boolean("worst")) {
+        const std::vector<const contender*> chosen = certified(run.contenders(), wanted);
+        if (chosen.empty()) return line.refuse("the filter matches no contender");
+        return print_worst(line, chosen, growth_flags(line).worst, as_json);
     } else if (given.boolean("adversary")) {
         print_adversary(run.contenders(), adversary_size, given.value("adversary_dir"), as_json);
     } else if (given.boolean("patterns")) {

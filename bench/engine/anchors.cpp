@@ -171,30 +171,60 @@ struct ips4o_seq {
     }
 };
 
-contender anchor(std::string id, const sort_forms& forms)
+contender anchor(std::string id, const sort_forms& forms, const char* claims = "")
 {
-    return {std::move(id), 0, forms, {}};
+    contender c{std::move(id), 0, forms, {}};
+    c.claims = claims;
+    return c;
 }
+
+// What each library's authors state of its comparisons, and where.
+constexpr const char* std_sort_claims =
+    "random: n log n  # ISO C++ [sort]: O(N log N) comparisons\n"
+    "worst: n log n  # ISO C++ [sort]: O(N log N) comparisons, a worst-case bound since C++11";
+constexpr const char* std_stable_sort_claims =
+    "random: n log n  # ISO C++ [stable.sort]: at most N log2 N comparisons given enough extra memory\n"
+    "worst: n log n  # ISO C++ [stable.sort]: at most N log2 N comparisons given enough extra memory\n"
+    "stable  # ISO C++ [stable.sort]: the relative order of equivalent elements is preserved";
+constexpr const char* pdqsort_claims =
+    "ascending: n  # pdqsort's README: linear time on strictly ascending input\n"
+    "descending: n  # pdqsort's README: linear time on strictly descending input\n"
+    "all_equal: n  # pdqsort's README: linear time on input of equal elements\n"
+    "push_front: n  # pdqsort's README: linear time on ascending input followed by one element out of place\n"
+    "few_distinct: n  # Peters, Pattern-defeating Quicksort (2021): O(nk) for k distinct values; k = 8 here\n"
+    "random: n log n  # pdqsort's README: average n log n\n"
+    "worst: n log n  # pdqsort's README: worst case n log n";
+// Boost.Sort's table: best N, average N log N, worst N log N; stable.
+constexpr const char* boost_stable_claims =
+    "ascending: n  # Boost.Sort documentation: best case N, on sorted input\n"
+    "random: n log n  # Boost.Sort documentation: average N log N\n"
+    "worst: n log n  # Boost.Sort documentation: worst case N log N\n"
+    "stable  # Boost.Sort documentation";
 
 }  // namespace
 
 std::vector<contender> anchor_contenders()
 {
     std::vector<contender> out{
-        anchor("std_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::sort(a, a + n); })),
-        anchor("std_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::stable_sort(a, a + n); })),
-        anchor("pdqsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::pdqsort(a, a + n); })),
-        anchor("spreadsort", forms_of<spreadsort>()),
+        anchor("std_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::sort(a, a + n); }), std_sort_claims),
+        anchor("std_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::stable_sort(a, a + n); }),
+               std_stable_sort_claims),
+        anchor("pdqsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::pdqsort(a, a + n); }),
+               pdqsort_claims),
+        anchor("spreadsort", forms_of<spreadsort>(),
+               "worst: n log n  # Boost.Sort documentation: the lesser of O(N log N) comparisons and O(N (K/S + S))"),
         anchor("vqsort", forms_of<vqsort>()),
-        anchor("ips4o", forms_of<ips4o_seq>()),
+        anchor("ips4o", forms_of<ips4o_seq>(),
+               "random: n log n  # Axtmann et al., In-place Parallel Super Scalar Samplesort (2017): O(n log n) expected"),
         // Boost.Sort's two stable sorts, beside std::stable_sort.
-        anchor("spinsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::spinsort(a, a + n); })),
+        anchor("spinsort", forms_by_elements([](auto* a, std::uint32_t n) { boost::sort::spinsort(a, a + n); }),
+               boost_stable_claims),
         // Boost 1.74's flat_stable_sort fails an assertion on an empty range
         // (and reads out of bounds where assertions are off), so it is
         // handed only ranges with something to sort.
         anchor("flat_stable_sort", forms_by_elements([](auto* a, std::uint32_t n) {
                    if (n > 1) boost::sort::flat_stable_sort(a, a + n);
-               })),
+               }), boost_stable_claims),
     };
     // Every target below the one vqsort picks that this processor runs; the
     // one it picks is vqsort itself.

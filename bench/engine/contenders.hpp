@@ -24,6 +24,10 @@ struct contender {
     // the suite runs it on a few telling cases beside the original, and
     // the counts leave it out, as they are the original's.
     bool pinned_target = false;
+    // What its authors claim of its comparisons' growth, one claim a line:
+    // "PATTERN: CLASS", "worst: CLASS" or "stable", each with "# where it
+    // was stated".
+    std::string claims{};
 
     template <class T>
     const typed_sort<T>& of() const
@@ -37,7 +41,9 @@ struct contender {
 // very function that sortbench calls.
 inline contender registry_contender(const routine_info& r)
 {
-    return {r.id, r.traits, *r.forms, {}};
+    contender c{r.id, r.traits, *r.forms, {}};
+    c.claims = r.claims;
+    return c;
 }
 
 // std_sort, std_stable_sort, pdqsort, spreadsort, vqsort, ips4o, spinsort,

@@ -80,6 +80,10 @@ contender_library::contender_library(const std::string& spec)
     if (!usable_name(name_)) {
         throw fail("the name '" + name_ + "' is not letters, digits, '_' and '-'");
     }
+    // Optional: what its authors claim of its comparisons' growth.
+    if (auto* claims = reinterpret_cast<const char* (*)()>(dlsym(handle_, "sortbench_claims"))) {
+        if (const char* text = claims()) claims_ = text;
+    }
     bool any = false;
     for_each_type([&]<class T>(T) {
         // The interface names each function after its type: sortbench_sort_int32 and so on.
@@ -103,6 +107,7 @@ contender_library::~contender_library()
 contender contender_library::as_contender()
 {
     contender c{name_, compares_through_c, {}, {}};
+    c.claims = claims_;
     for_each_type([&]<class T>(T) {
         library_functions<T>& f = std::get<library_functions<T>>(functions_);
         if (f.sort == nullptr) return;

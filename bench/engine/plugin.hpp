@@ -37,6 +37,7 @@ public:
 private:
     std::string path_;
     std::string name_;
+    std::string claims_;
     void* handle_ = nullptr;
     per_type<library_functions> functions_;
 };

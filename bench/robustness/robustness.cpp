@@ -84,10 +84,10 @@ std::string adversary_file(const std::string& dir, const std::string& contender,
     return dir + "/adversary-" + contender + "-" + std::to_string(n) + ".int32";
 }
 
-bool write_adversary_input(const std::string& path, const adversary_result& r)
+bool write_int32_file(const std::string& path, std::span<const std::int32_t> values)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    const bool written = std::fwrite(r.input.data(), sizeof(std::int32_t), r.input.size(), f) == r.input.size();
+    const bool written = std::fwrite(values.data(), sizeof(std::int32_t), values.size(), f) == values.size();
     return std::fclose(f) == 0 && written;
 }

@@ -45,5 +45,6 @@ adversary_result run_adversary(const count_ref<std::int32_t>& count, std::uint32
 // Where run_adversary's input is written for --input to replay: DIR/
 // adversary-CONTENDER-N.int32, little-endian int32 records.
 std::string adversary_file(const std::string& dir, const std::string& contender, std::uint32_t n);
-// Writes it there; false when the file cannot be written.
-bool write_adversary_input(const std::string& path, const adversary_result& r);
+// Writes values there as little-endian int32 records; false when the file
+// cannot be written.
+bool write_int32_file(const std::string& path, std::span<const std::int32_t> values);

@@ -65,6 +65,17 @@ struct sortbench_url {
  * and '-'). Without it, the file name without "lib" and its extension. */
 const char* sortbench_name(void);
 
+/* Optional: what the sort's authors claim of its comparisons, one claim a
+ * line, each optionally followed by "# where it was stated":
+ *   PATTERN: CLASS   the comparisons on that built-in pattern grow as CLASS
+ *   worst: CLASS     on any input
+ *   stable           equal keys keep their input order
+ * CLASS is n, n log n, n log k (k distinct values) or n^2. For example
+ * "ascending: n\nrandom: n log n\nworst: n log n # our paper, 2.3\n".
+ * sortbench-counts --claims says which hold (sortbench_sort_by_int32 is
+ * needed for all but "stable", sortbench_sort_kv16 for "stable"). */
+const char* sortbench_claims(void);
+
 void sortbench_sort_int32(int32_t* a, size_t n);
 void sortbench_sort_int64(int64_t* a, size_t n);
 void sortbench_sort_double(double* a, size_t n); /* no NaN is ever passed */

@@ -216,7 +216,7 @@ TEST(Adversary, ReplaysAndSaysWhenItDoesNotApply)
     EXPECT_TRUE(a.applies());
     const std::string dir = testing::TempDir();
     const std::string file = adversary_file(dir, "std_sort", 1000);
-    ASSERT_TRUE(write_adversary_input(file, a));
+    ASSERT_TRUE(write_int32_file(file, a.input));
     const auto data = read_user_data(file, "int32", false, {1000}, UINT64_MAX);
     std::vector<std::int32_t> replay(1000);
     data->fill(std::span(replay), 0);

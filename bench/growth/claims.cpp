@@ -1,0 +1,213 @@
+#include "claims.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "bench/engine/json.hpp"
+#include "bench/robustness/robustness.hpp"
+#include "inputs/patterns.hpp"
+
+namespace {
+
+std::string trimmed(std::string_view s)
+{
+    const auto first = s.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return "";
+    const auto last = s.find_last_not_of(" \t\r");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+bool known_pattern(std::string_view name)
+{
+    return std::any_of(all_patterns.begin(), all_patterns.end(), [&](const pattern_info& p) { return p.name == name; });
+}
+
+std::string figure(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
+}
+
+}  // namespace
+
+std::string_view verdict_name(verdict v)
+{
+    switch (v) {
+    case verdict::held:
+        return "held";
+    case verdict::broken:
+        return "BROKEN";
+    case verdict::not_judged:
+        return "not judged";
+    }
+    return "?";
+}
+
+parsed_claims parse_claims(std::string_view text)
+{
+    parsed_claims out;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const std::string_view raw = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const std::string whole = trimmed(raw);
+        if (whole.empty() || whole.front() == '#') continue;
+        const auto hash = whole.find('#');
+        claim c;
+        c.text = trimmed(std::string_view(whole).substr(0, hash));
+        if (hash != std::string::npos) c.source = trimmed(std::string_view(whole).substr(hash + 1));
+        if (c.text == "stable") {
+            c.subject = "stable";
+            out.claims.push_back(std::move(c));
+            continue;
+        }
+        const auto colon = c.text.find(':');
+        if (colon == std::string::npos) {
+            out.unreadable.push_back(c.text + ": neither \"PATTERN: CLASS\", \"worst: CLASS\" nor \"stable\"");
+            continue;
+        }
+        c.subject = trimmed(std::string_view(c.text).substr(0, colon));
+        c.grows = class_named(trimmed(std::string_view(c.text).substr(colon + 1)));
+        if (c.subject != "worst" && !known_pattern(c.subject)) {
+            out.unreadable.push_back(c.text + ": no pattern '" + c.subject + "'");
+        } else if (!c.grows) {
+            out.unreadable.push_back(c.text + ": the class is one of n, n log k, n log n, n^2");
+        } else {
+            out.claims.push_back(std::move(c));
+        }
+    }
+    return out;
+}
+
+judged_claim judge(const std::string& contender, const claim& c, const growth_series* series,
+                   const worst_result* worst, std::uint32_t worst_n, const std::optional<std::string>* unstable)
+{
+    judged_claim j{contender, c, verdict::not_judged, ""};
+    if (c.subject == "stable") {
+        if (unstable == nullptr) {
+            j.evidence = "does not sort kv16, on which stability is checked";
+        } else {
+            j.result = unstable->has_value() ? verdict::broken : verdict::held;
+            j.evidence = unstable->has_value() ? "equal keys out of input order on " + **unstable
+                                               : "equal keys kept in input order on every pattern, 10 to 10,000";
+        }
+        return j;
+    }
+    if (c.subject == "worst") {
+        if (worst == nullptr) {
+            j.evidence = "its comparisons are not counted";
+            return j;
+        }
+        const double n = worst_n;
+        const double scale = class_size(*c.grows, n, n) / class_size(growth_class::n_log_n, n, n);
+        const double bound = worst_factor * static_cast<double>(worst->random_comparisons) * scale;
+        j.result = static_cast<double>(worst->comparisons) <= bound ? verdict::held : verdict::broken;
+        j.evidence = "worst found " + std::to_string(worst->comparisons) + " at " + std::to_string(worst_n) + " = " +
+                     figure("%.2f", worst->comparisons / class_size(growth_class::n_log_n, n, n)) +
+                     " n log2 n, " + figure("%.2f", static_cast<double>(worst->comparisons) / worst->random_comparisons) +
+                     "x random; bound " + figure("%.0f", bound);
+        return j;
+    }
+    if (series == nullptr || !series->comparisons_fit) {
+        j.evidence = series == nullptr ? "its comparisons are not counted" : "too few sizes under the budget";
+        return j;
+    }
+    const growth_fit& fit = *series->comparisons_fit;
+    const class_fit* f = fit.of(*c.grows);
+    if (f == nullptr) {
+        j.evidence = "values do not repeat in " + c.subject + ": n log k does not apply";
+        return j;
+    }
+    j.result = f->follows() ? verdict::held : verdict::broken;
+    j.evidence = "count/" + std::string(class_name(f->c)) + " " + figure("%.4g", f->constant) + " at " +
+                 std::to_string(fit.to) + ", x" + figure("%.3f", f->drift) + " from " + std::to_string(fit.from) +
+                 "; follows " + (fit.follows ? std::string(class_name(*fit.follows)) : std::string("more than n^2")) +
+                 " (exponent " + figure("%.3f", fit.exponent) + ")";
+    return j;
+}
+
+std::vector<judged_claim> judge_claims(std::span<const contender* const> contenders, const std::vector<claim>& tried,
+                                       const claims_options& options,
+                                       std::vector<std::pair<std::string, worst_result>>* found)
+{
+    std::vector<judged_claim> out;
+    for (const contender* c : contenders) {
+        std::vector<claim> all = tried;
+        if (tried.empty()) {
+            parsed_claims own = parse_claims(c->claims);
+            for (const std::string& why : own.unreadable) {
+                claim bad;
+                bad.text = why;
+                out.push_back({c->id, bad, verdict::not_judged, "unreadable"});
+            }
+            all = own.claims;
+        }
+        if (all.empty()) continue;
+
+        const bool counted = static_cast<bool>(c->of<std::int32_t>().count);
+        growth_options growth = options.growth;
+        growth.patterns.clear();
+        bool worst_wanted = false, stable_wanted = false;
+        for (const claim& k : all) {
+            if (k.subject == "worst") {
+                worst_wanted = true;
+            } else if (k.subject == "stable") {
+                stable_wanted = true;
+            } else if (std::find(growth.patterns.begin(), growth.patterns.end(), k.subject) == growth.patterns.end()) {
+                growth.patterns.push_back(k.subject);
+            }
+        }
+        std::vector<growth_series> series;
+        if (counted && !growth.patterns.empty()) {
+            const contender* one[] = {c};
+            series = measure_growth(one, growth);
+        }
+        std::optional<worst_result> worst;
+        if (counted && worst_wanted) {
+            worst = search_worst(c->of<std::int32_t>().count, options.worst);
+            // A sort that samples at random has no count to search on.
+            if (worst->random_comparisons == not_counted) worst.reset();
+            if (worst && found != nullptr) found->emplace_back(c->id, *worst);
+        }
+        std::optional<std::optional<std::string>> unstable;
+        if (stable_wanted && c->of<kv16>().sort) unstable = first_instability(*c);
+
+        for (const claim& k : all) {
+            const auto s = std::find_if(series.begin(), series.end(),
+                                        [&](const growth_series& x) { return x.pattern == k.subject; });
+            out.push_back(judge(c->id, k, s == series.end() ? nullptr : &*s, worst ? &*worst : nullptr,
+                                options.worst.n, unstable ? &*unstable : nullptr));
+        }
+    }
+    return out;
+}
+
+void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool as_json)
+{
+    if (as_json) {
+        auto list = json::array();
+        for (const judged_claim& j : judged) {
+            list.push_back({{"contender", j.contender},
+                            {"claim", j.what.text},
+                            {"source", j.what.source},
+                            {"verdict", std::string(verdict_name(j.result))},
+                            {"evidence", j.evidence}});
+        }
+        write_json(out, list);
+        return;
+    }
+    std::fprintf(out, "%-17s %-26s %-11s %s\n", "contender", "claim", "verdict", "figures that decide it");
+    for (const judged_claim& j : judged) {
+        std::fprintf(out, "%-17s %-26s %-11s %s\n", j.contender.c_str(), j.what.text.c_str(),
+                     std::string(verdict_name(j.result)).c_str(), j.evidence.c_str());
+        if (!j.what.source.empty()) std::fprintf(out, "%-17s   stated in: %s\n", "", j.what.source.c_str());
+    }
+    std::fprintf(out,
+                 "\nPATTERN: f  held when count/f(n), fitted from 10^4 to 10^6, moves by at most x%.2f\n"
+                 "worst: f    held when the worst count found is at most %.0f times the random input's, scaled from n "
+                 "log2 n to f(n)\n"
+                 "stable      held when no equal keys were seen out of input order (kv16, every pattern, 10 to "
+                 "10,000)\n",
+                 max_drift, worst_factor);
+}

@@ -1,0 +1,67 @@
+// A sort's published claims, checked against its counts. A claim is a line
+// "PATTERN: CLASS" (the comparisons on that pattern grow as CLASS),
+// "worst: CLASS" (on any input) or "stable", optionally followed by
+// "# where it was stated".
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/growth/growth.hpp"
+#include "bench/growth/worst.hpp"
+
+struct claim {
+    std::string subject;  // a pattern's name, "worst" or "stable"
+    std::optional<growth_class> grows;  // empty for "stable"
+    std::string source;   // after '#', where it was stated
+    std::string text;     // the claim without its source
+};
+
+struct parsed_claims {
+    std::vector<claim> claims;
+    std::vector<std::string> unreadable;  // each line that is not a claim, with why
+};
+
+// Reads claim lines; blank lines and lines that begin with '#' are skipped.
+parsed_claims parse_claims(std::string_view text);
+
+enum class verdict { held, broken, not_judged };
+
+struct judged_claim {
+    std::string contender;
+    claim what;
+    verdict result = verdict::not_judged;
+    std::string evidence;  // the figures that decide it, or why it was not judged
+};
+
+// How a claim is decided, in one line each.
+//   PATTERN: f   held when count / f(n), fitted from 10^4 to 10^6, moves by at most x1.25
+//   worst: f     held when the worst count found at n is at most 4 times the
+//                random input's count, scaled from n log2 n to f(n)
+//   stable       held when the stability check saw no equal keys out of order
+inline constexpr double worst_factor = 4;
+
+struct claims_options {
+    growth_options growth;
+    worst_options worst;
+};
+
+// Judges each claim of each contender: its own, or, where `tried` holds
+// any, those on every one instead.
+// `found` receives each worst-case search that was run (contender, result).
+std::vector<judged_claim> judge_claims(std::span<const contender* const> contenders, const std::vector<claim>& tried,
+                                       const claims_options& options,
+                                       std::vector<std::pair<std::string, worst_result>>* found = nullptr);
+
+// One claim against what was measured: `series` on its pattern (null where
+// not counted), `worst` and `random` counts at n for "worst", `unstable` for
+// "stable" (empty: none seen; null: not checked).
+judged_claim judge(const std::string& contender, const claim& c, const growth_series* series,
+                   const worst_result* worst, std::uint32_t worst_n, const std::optional<std::string>* unstable);
+
+void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool as_json);
+
+std::string_view verdict_name(verdict v);
