@@ -14,7 +14,8 @@ sorts and wall time for parallel ones (the figure that holds on a busy
 machine), and say so; --figure wall gives the old view.
 
 Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
-                      [--certificate CERTIFICATE.json] [--advice ADVICE.json] [--figure held|wall|cpu]
+                      [--certificate CERTIFICATE.json] [--advice ADVICE.json] [--growth GROWTH.json]
+                      [--claims CLAIMS.json] [--figure held|wall|cpu]
                       -o report.html
 The first run is the one shown; each further run is compared with it (first
 over further, so below 1 means the first is faster).
@@ -472,6 +473,51 @@ def robustness_table(path):
             + "".join(f"<th>{html.escape(f)}</th>" for f in faults) + "</tr>" + "".join(rows) + "</table>")
 
 
+def growth_charts(path, go):
+    """Per contender, comparisons per element against n, one line per
+    pattern, named with the class its counts follow (sortbench-counts
+    --growth)."""
+    name, document = read_document(Path(path))
+    try:
+        by_contender = {}
+        for s in document["series"]:
+            by_contender.setdefault(s["contender"], []).append(s)
+        charts = []
+        for contender, series in by_contender.items():
+            fig = go.Figure()
+            for s in series:
+                fit = s["comparisons_fit"]
+                cls = "too few sizes" if fit is None else (fit["follows"] or "over n^2")
+                if fit is not None and fit["follows"] and not fit["tight"]:
+                    cls = "< " + cls
+                points = s["comparisons"]
+                fig.add_trace(go.Scatter(x=[p["size"] for p in points], y=[p["count"] / p["size"] for p in points],
+                                         name=f"{s['pattern']}: {cls}", mode="lines+markers"))
+            fig.update_layout(title=f"{contender}: comparisons per element (sortbench-counts --growth)",
+                              xaxis={"type": "log", "title": "elements"},
+                              yaxis={"type": "log", "title": "comparisons per element"}, height=480)
+            charts.append((contender, fig))
+    except (TypeError, KeyError):
+        raise ToolError(f"{name}: not sortbench-counts --growth --format=json") from None
+    return charts
+
+
+def claims_table(path):
+    """Each claim with its verdict, the figures that decide it and where it
+    was stated (sortbench-counts --claims)."""
+    name, claims = read_document(Path(path))
+    colours = {"held": GRADES["safe"], "BROKEN": GRADES["unsafe"], "not judged": GRADES["n/a"]}
+    try:
+        body = "".join(f"<tr><th>{html.escape(c['contender'])}</th><td>{html.escape(c['claim'])}</td>"
+                       f"<td style='background:{colours[c['verdict']]}'>{html.escape(c['verdict'])}</td>"
+                       f"<td style='text-align:left'>{html.escape(c['evidence'])}</td>"
+                       f"<td style='text-align:left'>{html.escape(c['source'])}</td></tr>" for c in claims)
+    except (TypeError, KeyError):
+        raise ToolError(f"{name}: not sortbench-counts --claims --format=json") from None
+    return ("<table class='claims'><tr><th>contender</th><th>claim</th><th>verdict</th><th>figures</th>"
+            "<th>stated in</th></tr>" + body + "</table>")
+
+
 def certificate_table(path):
     """One row per contender: each column's verdict, coloured by its grade,
     with the command that replays the first case that showed it."""
@@ -550,6 +596,8 @@ def main():
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
     ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
     ap.add_argument("--certificate", help="sortbench-counts --certificate --format=json output to include")
+    ap.add_argument("--growth", help="sortbench-counts --growth --format=json output: a chart per contender")
+    ap.add_argument("--claims", help="sortbench-counts --claims --format=json output: each claim, held or broken")
     ap.add_argument("--advice", help="sortbench-advise --format=json output (make advise writes build/advice.json)")
     ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
     ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
@@ -596,10 +644,15 @@ def main():
     extra = [("threads", thread_chart(run, go))]
     if args.counts:
         extra.append(("counts", counts_chart(args.counts, go)))
+    if args.growth:
+        extra += [("growth-" + contender, fig) for contender, fig in growth_charts(args.growth, go)]
     charts += [(slug("chart", name), fig) for name, fig in extra if fig is not None]
     for div_id, fig in charts:
         parts.append(f"<div class='chart' id='{div_id}'>"
                      + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+    if args.claims:
+        parts.append("<h2>Claims</h2><p>Each claim a sort's authors publish of its comparisons, judged from "
+                     "counts (sortbench-counts --claims).</p>" + claims_table(args.claims))
     if args.certificate:
         parts.append("<h2>Safety certificate</h2><p>Per sort, the worst seen under each kind of fault "
                      "(sortbench-counts --certificate): a comparison that is not a strict weak order, one that "

@@ -45,6 +45,7 @@ constexpr flag_spec flags[] = {
     {"worst", "", "search for the input that makes each contender compare most, and write it as a file to replay"},
     {"worst_size", "N", "the size of the worst-case search (default 10000)"},
     {"worst_budget", "M", "the millions of comparisons the search may count (default 4000: 10 to 15 s at 10,000 elements here)"},
+    {"worst_start", "NAME", "start the search from this pattern, or \"adversary\", not the best of all of them"},
     {"seed", "S", "the search's seed (default 1): the same seed finds the same input on every machine"},
     {"worst_dir", "DIR", "where --worst writes its inputs (default .)"},
     {"write", "PATTERN", "write a pattern's arrays to standard output, as --input reads them back", false,
@@ -185,6 +186,11 @@ claims_options growth_flags(const command_line& line)
     o.worst.n = line.number("worst_size", 2, 10000000, 10000);
     o.worst.seed = line.number("seed", 0, 4294967295u, 1);
     o.worst.budget = std::uint64_t{1000000} * line.number("worst_budget", 1, 1000000, 4000);
+    o.worst.start = line.flags().value("worst_start").value_or("");
+    if (!o.worst.start.empty() && o.worst.start != "adversary" &&
+        std::none_of(all_patterns.begin(), all_patterns.end(), [&](const pattern_info& p) { return p.name == o.worst.start; })) {
+        throw flag_error("--worst_start takes a pattern's name or adversary, not '" + o.worst.start + "'");
+    }
     return o;
 }
 

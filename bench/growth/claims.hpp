@@ -37,12 +37,17 @@ struct judged_claim {
     std::string evidence;  // the figures that decide it, or why it was not judged
 };
 
-// How a claim is decided, in one line each.
-//   PATTERN: f   held when count / f(n), fitted from 10^4 to 10^6, moves by at most x1.25
-//   worst: f     held when the worst count found at n is at most 4 times the
-//                random input's count, scaled from n log2 n to f(n)
+// How a claim is decided, in one line each (max_excess is 0.05):
+//   PATTERN: f   held when count / f(n), fitted from 10^4 to 10^6, has an exponent of at most max_excess
+//   worst: f     held when the worst found at n / 10 and at n, over f(n), has an exponent of at most max_excess
 //   stable       held when the stability check saw no equal keys out of order
-inline constexpr double worst_factor = 4;
+
+// The worst cases found for "worst": at n / 10 (a tenth of the budget)
+// and at n.
+struct worst_found {
+    std::uint32_t small_n = 0, n = 0;
+    worst_result small, large;
+};
 
 struct claims_options {
     growth_options growth;
@@ -54,13 +59,13 @@ struct claims_options {
 // `found` receives each worst-case search that was run (contender, result).
 std::vector<judged_claim> judge_claims(std::span<const contender* const> contenders, const std::vector<claim>& tried,
                                        const claims_options& options,
-                                       std::vector<std::pair<std::string, worst_result>>* found = nullptr);
+                                       std::vector<std::pair<std::string, worst_found>>* found = nullptr);
 
-// One claim against what was measured: `series` on its pattern (null where
-// not counted), `worst` and `random` counts at n for "worst", `unstable` for
-// "stable" (empty: none seen; null: not checked).
-judged_claim judge(const std::string& contender, const claim& c, const growth_series* series,
-                   const worst_result* worst, std::uint32_t worst_n, const std::optional<std::string>* unstable);
+// One claim against what was measured: `series` on its pattern, `worst`
+// for "worst" (each null where not counted), `unstable` for "stable"
+// (empty: none seen; null: not checked).
+judged_claim judge(const std::string& contender, const claim& c, const growth_series* series, const worst_found* worst,
+                   const std::optional<std::string>* unstable);
 
 void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool as_json);
 

@@ -85,6 +85,7 @@ json fit_json(const std::optional<growth_fit>& fit)
     json classes = json::object();
     for (const class_fit& c : fit->classes) {
         classes[std::string(class_name(c.c))] = {{"constant", rounded(c.constant, 4)},
+                                                 {"excess", rounded(c.excess, 4)},
                                                  {"drift", rounded(c.drift, 4)},
                                                  {"scatter", rounded(c.scatter, 4)}};
     }
@@ -163,6 +164,7 @@ std::optional<growth_class> class_named(std::string_view text)
     while (!words.empty() && words.back() == ' ') words.pop_back();
     for (std::size_t at; (at = words.find("log2")) != std::string::npos;) words.replace(at, 4, "log");
     for (std::size_t at; (at = words.find(" ^")) != std::string::npos;) words.erase(at, 1);
+    for (std::size_t at; (at = words.find("^ ")) != std::string::npos;) words.erase(at + 1, 1);
     for (const growth_class c : growth_classes) {
         if (words == class_name(c)) return c;
     }
@@ -238,10 +240,10 @@ std::optional<growth_fit> fit_growth(std::span<const growth_point> points, std::
         std::vector<double> per;
         for (const growth_point& p : chosen) per.push_back(std::log(p.count / class_size(c, p.n, p.distinct)));
         const line l = fit_line(x, per, x_to);
-        class_fit f{c, std::exp(l.at_to), std::exp(l.slope * (x_to - x_from)), std::exp(l.scatter)};
+        class_fit f{c, std::exp(l.at_to), l.slope, std::exp(l.slope * (x_to - x_from)), std::exp(l.scatter)};
         if (!fit.follows && f.follows()) {
             fit.follows = c;
-            fit.tight = f.drift * max_drift >= 1;
+            fit.tight = f.excess >= -max_excess;
         }
         fit.classes.push_back(f);
     }
@@ -355,7 +357,7 @@ void write_growth(std::FILE* out, const std::vector<growth_series>& rows, const 
                          {"fit_from", options.fit_from},
                          {"fit_to", options.fit_to},
                          {"budget", options.budget},
-                         {"max_drift", max_drift},
+                         {"max_excess", max_excess},
                          {"series", list}});
         return;
     }
@@ -369,13 +371,13 @@ void write_growth(std::FILE* out, const std::vector<growth_series>& rows, const 
         std::fputc('\n', out);
     }
     std::fprintf(out,
-                 "\nclass: the slowest of n, n log k, n log n, n^2 whose constant count/f(n) grows by at most x%.2f\n"
-                 "from %u to %u (least squares of log(count/f(n)) on log n); the constant is count/f(n) at the\n"
-                 "largest size, the drift its growth across the sizes fitted, the exponent that of the count\n"
-                 "(n log2 n's: %.3f). \"< n^2\": it drifts down by more than that, so it grows between the class\n"
-                 "below and this one. Over budget: a size whose count, grown as n^2, would pass %llu\n"
+                 "\nclass: the slowest of n, n log k, n log n, n^2 for which count/f(n) has an exponent of at most\n"
+                 "%.2f from %u to %u (least squares of log(count/f(n)) on log n); the constant is count/f(n) at\n"
+                 "the largest size, the drift its growth across the sizes fitted, the exponent that of the count\n"
+                 "(n log2 n's: %.3f). \"< n^2\": count/f(n) shrinks faster than that, so the count grows between\n"
+                 "the class below and this one. Over budget: a size whose count, grown as n^2, would pass %llu\n"
                  "comparisons and moves is not counted, and the fit takes the largest size counted and those\n"
                  "down to a hundredth of it.\n",
-                 max_drift, options.fit_from, options.fit_to, n_log_n_exponent(options.fit_from, options.fit_to),
+                 max_excess, options.fit_from, options.fit_to, n_log_n_exponent(options.fit_from, options.fit_to),
                  static_cast<unsigned long long>(options.budget));
 }

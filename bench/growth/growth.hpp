@@ -30,10 +30,11 @@ std::optional<growth_class> class_named(std::string_view text);
 // log2 k is taken as at least 1 (k = 1 or 2 costs a pass, not nothing).
 double class_size(growth_class c, double n, double distinct);
 
-// A class's constant grows by at most this factor across the sizes fitted
-// (10^4 to 10^6 by default) when the counts follow it: n log2 n over n
-// grows by 1.5 there, n log2 n + 8 n over n log2 n shrinks by 1.2.
-inline constexpr double max_drift = 1.25;
+// Counts follow a class, or grow no faster than it, when count / f(n) has
+// an exponent of at most this: its constant grows by at most x1.26 from 10^4
+// to 10^6, where n log2 n over n grows by x1.5 (an excess of 0.088) and
+// n log2 n + 8 n over n log2 n shrinks by x1.2.
+inline constexpr double max_excess = 0.05;
 
 struct growth_point {
     std::uint32_t n = 0;
@@ -46,12 +47,15 @@ struct class_fit {
     // count / f(n) at the largest size fitted, from the least-squares line
     // of log(count / f(n)) on log n.
     double constant = 0;
-    // How far that constant moves from the smallest size fitted to the
+    // The slope of that line: the exponent of count / f(n), 0 where the
+    // counts follow f exactly.
+    double excess = 0;
+    // How far the constant moves from the smallest size fitted to the
     // largest: 1 where the counts follow f exactly.
     double drift = 0;
     // The largest distance of a point from the line, as a factor (1.02: 2%).
     double scatter = 0;
-    bool follows() const { return drift <= max_drift; }
+    bool follows() const { return excess <= max_excess; }
 };
 
 struct growth_fit {
@@ -61,10 +65,10 @@ struct growth_fit {
     // 10^4 to 10^6, 2 for n^2.
     double exponent = 0;
     std::vector<class_fit> classes;  // n log k only where the input repeats values
-    // The slowest-growing class whose constant drifts by at most max_drift;
-    // empty for counts that grow faster than n^2.
+    // The slowest-growing class whose excess is at most max_excess; empty
+    // for counts that grow faster than n^2.
     std::optional<growth_class> follows;
-    // Whether its constant also shrinks by at most max_drift: false where the
+    // Whether its excess is also at least -max_excess: false where the
     // counts grow slower than it but faster than the class below (n^1.25
     // follows n^2 loosely), or slower than n.
     bool tight = false;

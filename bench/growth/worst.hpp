@@ -15,6 +15,10 @@ struct worst_options {
     // The comparisons the search may count, over all the sorts it runs:
     // 10 to 15 s here for a contender at 10,000 elements.
     std::uint64_t budget = 4000000000;
+    // Where the search starts: empty for the best of every pattern and the
+    // adversary; else one pattern's name or "adversary", to see what the
+    // local changes find from there.
+    std::string start;
 };
 
 struct worst_result {
@@ -34,6 +38,7 @@ struct worst_result {
 // runs, shuffling a few) and keeps each change that does not lower the
 // count, until the budget is spent. `count` must sort by a comparison it
 // counts and be deterministic.
+// Throws std::invalid_argument for a start that names nothing.
 worst_result search_worst(const count_ref<std::int32_t>& count, const worst_options& options);
 
 // DIR/worst-CONTENDER-N-seedS.int32: little-endian int32 records, as --input
