@@ -263,12 +263,14 @@ growth_series grow(const contender& c, std::string_view pattern_name_wanted, con
     const budget_guard guard(&budget);
     std::vector<std::int32_t> a;
     double last_ops = 0, last_n = 0;
+    double growth = 1;  // the exponent of the operations between the last two sizes, from 1 to 2
     bool moves_counted = true;
     for (const std::uint32_t n : options.sizes) {
-        // A quadratic sort would make this many at n; past the budget, the
-        // sizes from here on are not counted.
+        // What the operations would come to at n, grown as they last grew;
+        // past the budget, the sizes from here on are not counted. A sort
+        // that grows faster than that is stopped by the budget in the call.
         const double ratio = last_n > 0 ? n / last_n : 1;
-        if (last_ops * ratio * ratio > static_cast<double>(options.budget)) {
+        if (last_ops * std::pow(ratio, growth) > static_cast<double>(options.budget)) {
             s.over_budget_from = n;
             break;
         }
@@ -290,7 +292,9 @@ growth_series grow(const contender& c, std::string_view pattern_name_wanted, con
         moves_counted = moves_counted && counts.moves != not_counted;
         s.comparisons.push_back({n, static_cast<double>(counts.comparisons), distinct});
         if (moves_counted) s.moves.push_back({n, static_cast<double>(counts.moves), distinct});
-        last_ops = static_cast<double>(counts.comparisons) + (moves_counted ? static_cast<double>(counts.moves) : 0);
+        const double ops = static_cast<double>(counts.comparisons) + (moves_counted ? static_cast<double>(counts.moves) : 0);
+        if (last_ops > 0 && ops > 0) growth = std::clamp(std::log(ops / last_ops) / std::log(ratio), 1.0, 2.0);
+        last_ops = ops;
         last_n = n;
     }
     if (!moves_counted) s.moves.clear();
@@ -375,7 +379,7 @@ void write_growth(std::FILE* out, const std::vector<growth_series>& rows, const 
                  "%.2f from %u to %u (least squares of log(count/f(n)) on log n); the constant is count/f(n) at\n"
                  "the largest size, the drift its growth across the sizes fitted, the exponent that of the count\n"
                  "(n log2 n's: %.3f). \"< n^2\": count/f(n) shrinks faster than that, so the count grows between\n"
-                 "the class below and this one. Over budget: a size whose count, grown as n^2, would pass %llu\n"
+                 "the class below and this one. Over budget: a size whose count, grown as it last grew, would pass %llu\n"
                  "comparisons and moves is not counted, and the fit takes the largest size counted and those\n"
                  "down to a hundredth of it.\n",
                  max_excess, options.fit_from, options.fit_to, n_log_n_exponent(options.fit_from, options.fit_to),

@@ -90,8 +90,9 @@ struct growth_options {
     std::vector<std::uint32_t> sizes{1000, 2000, 5000, 10000, 20000, 50000, 100000, 200000, 500000, 1000000};
     std::uint32_t fit_from = 10000, fit_to = 1000000;
     // Comparisons plus moves one call may make. A size is skipped where the
-    // size before it, grown as n^2, would pass it; a call that passes it
-    // anyway is stopped there. 3 * 10^8 is about a second here.
+    // size before it, grown as the counts last grew (from n to n^2), would
+    // pass it; a call that passes it anyway is stopped there. 3 * 10^8 is
+    // about a second here.
     std::uint64_t budget = 300000000;
     unsigned threads = 2;
     std::vector<std::string> patterns;  // empty: every pattern
