@@ -21,7 +21,7 @@ struct routine_info {
     unsigned traits;  // routine_trait bits
     // The growth of its comparisons as this project states it, one claim a
     // line ("PATTERN: CLASS # why"), checked by sortbench-counts --claims.
-    const char* claims;
+    const char* claims = "";
 };
 
 inline constexpr auto routines = std::to_array<routine_info>({
@@ -34,7 +34,7 @@ inline constexpr auto routines = std::to_array<routine_info>({
      "random: n log n  # this project: quicksort's expected 2 n ln n\n"
      "worst: n^2  # this project: a middle-element pivot and no depth limit"},
     // Neither the C standard nor glibc's manual states a bound for qsort.
-    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, compares_through_c, ""},
+    {"c_qsort", "c qsort           ", c_qsort, &c_qsort_forms, compares_through_c},
     {"my_QSORT", "my qsort          ", my_qsort_unsigned, &my_QSORT_forms,
      quadratic_on_equal_runs | quadratic_on_middle_pivot_killer,
      "random: n log n  # this project: quicksort's expected 2 n ln n\n"
