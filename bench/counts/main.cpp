@@ -212,6 +212,7 @@ int print_worst(const command_line& line, const std::vector<const contender*>& c
                 bool as_json)
 {
     const std::string dir = line.flags().value("worst_dir").value_or(".");
+    if (!std::filesystem::is_directory(dir)) throw flag_error("--worst_dir: no directory " + dir);
     auto list = json::array();
     if (!as_json) {
         std::printf("%-17s %8s %14s %10s %9s  %-20s %s\n", "contender", "size", "comparisons", "/nlog2n", "/random",
