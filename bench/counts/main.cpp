@@ -83,10 +83,22 @@ void write_arrays(const parsed_flags& given)
     if (!known) throw flag_error("--write_type: no element type '" + type + "'");
 }
 
+// The replay of an input file written for contender `id`: the counts of
+// that one case.
+std::string replay_command(const std::vector<std::string>& libraries, const std::string& file, const std::string& id,
+                           std::uint32_t n)
+{
+    std::string command = "sortbench-counts";
+    for (const std::string& library : libraries) command += " --contender=" + library;
+    const std::string name = std::filesystem::path(file).stem().string();
+    return command + " --input=" + file + " --input_sizes=" + std::to_string(n) + " --filter='^" + id + "/" + name +
+           "/" + std::to_string(n) + "$'";
+}
+
 // The adversary against every sequential contender with a counting form;
 // each input it built is written to `dir` when given.
 void print_adversary(const std::vector<contender>& all, std::uint32_t n, const std::optional<std::string>& dir,
-                     bool as_json)
+                     const std::vector<std::string>& libraries, bool as_json)
 {
     struct row {
         std::string id;
@@ -105,11 +117,7 @@ void print_adversary(const std::vector<contender>& all, std::uint32_t n, const s
         rows.push_back(std::move(r));
     }
     const double n_log_n = n * std::log2(static_cast<double>(n));
-    const auto replay = [&](const row& r) {
-        const std::string name = std::filesystem::path(r.file).stem().string();
-        return "sortbench-counts --input=" + r.file + " --input_sizes=" + std::to_string(n) + " --filter='^" + r.id +
-               "/" + name + "/" + std::to_string(n) + "$'";
-    };
+    const auto replay = [&](const row& r) { return replay_command(libraries, r.file, r.id, n); };
     if (as_json) {
         auto list = json::array();
         for (const row& r : rows) {
@@ -192,18 +200,6 @@ claims_options growth_flags(const command_line& line)
         throw flag_error("--worst_start takes a pattern's name or adversary, not '" + o.worst.start + "'");
     }
     return o;
-}
-
-// The replay of an input file written for contender `id`: the counts of
-// that one case.
-std::string replay_command(const std::vector<std::string>& libraries, const std::string& file, const std::string& id,
-                           std::uint32_t n)
-{
-    std::string command = "sortbench-counts";
-    for (const std::string& library : libraries) command += " --contender=" + library;
-    const std::string name = std::filesystem::path(file).stem().string();
-    return command + " --input=" + file + " --input_sizes=" + std::to_string(n) + " --filter='^" + id + "/" + name +
-           "/" + std::to_string(n) + "$'";
 }
 
 // The worst-case search on every sequential contender that counts its
@@ -350,7 +346,8 @@ int counts_main(const command_line& line)
         if (chosen.empty()) return line.refuse("the filter matches no contender");
         return print_worst(line, chosen, growth_flags(line).worst, as_json);
     } else if (given.boolean("adversary")) {
-        print_adversary(run.contenders(), adversary_size, given.value("adversary_dir"), as_json);
+        print_adversary(run.contenders(), adversary_size, given.value("adversary_dir"), given.values("contender"),
+                        as_json);
     } else if (given.boolean("patterns")) {
         write_pattern_measures(stdout, pattern_probe_size, as_json);
     } else if (given.boolean("stability")) {
