@@ -340,7 +340,8 @@ int counts_main(const command_line& line)
         }
         const std::vector<const contender*> chosen = certified(run.contenders(), wanted);
         if (chosen.empty()) return line.refuse("the filter matches no contender");
-        write_claims(stdout, judge_claims(chosen, tried, growth_flags(line)), as_json);
+        const claims_options options = growth_flags(line);
+        write_claims(stdout, judge_claims(chosen, tried, options), options.growth, as_json);
     } else if (given.boolean("worst")) {
         const std::vector<const contender*> chosen = certified(run.contenders(), wanted);
         if (chosen.empty()) return line.refuse("the filter matches no contender");

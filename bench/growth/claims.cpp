@@ -197,7 +197,7 @@ std::vector<judged_claim> judge_claims(std::span<const contender* const> contend
     return out;
 }
 
-void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool as_json)
+void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, const growth_options& growth, bool as_json)
 {
     if (as_json) {
         auto list = json::array();
@@ -218,9 +218,9 @@ void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool 
         if (!j.what.source.empty()) std::fprintf(out, "%-17s   stated in: %s\n", "", j.what.source.c_str());
     }
     std::fprintf(out,
-                 "\nPATTERN: f  held when count/f(n), fitted from 10^4 to 10^6, has an exponent of at most %.2f (x%.2f)\n"
+                 "\nPATTERN: f  held when count/f(n), fitted from %u to %u, has an exponent of at most %.2f\n"
                  "worst: f    held when the worst found at n/10 and at n, over f(n), has an exponent of at most %.2f\n"
                  "stable      held when no equal keys were seen out of input order (kv16, every pattern, 10 to "
                  "10,000)\n",
-                 max_excess, std::pow(100.0, max_excess), max_excess);
+                 growth.fit_from, growth.fit_to, max_excess, max_excess);
 }

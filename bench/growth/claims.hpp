@@ -67,6 +67,7 @@ std::vector<judged_claim> judge_claims(std::span<const contender* const> contend
 judged_claim judge(const std::string& contender, const claim& c, const growth_series* series, const worst_found* worst,
                    const std::optional<std::string>* unstable);
 
-void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, bool as_json);
+// The console's rules name the sizes fitted, from `growth`.
+void write_claims(std::FILE* out, const std::vector<judged_claim>& judged, const growth_options& growth, bool as_json);
 
 std::string_view verdict_name(verdict v);
