@@ -56,9 +56,14 @@ advise: all
 	@if [ -z "$(INPUT)" ]; then echo "make advise needs INPUT=FILE" >&2; exit 1; fi
 	$(BUILD)/release/sortbench-advise --input=$(INPUT) $(ADVISE_ARGS) --json_out=$(BUILD)/advice.json
 
-# Unit tests and the benchmark under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Unit tests and the benchmark under AddressSanitizer and UndefinedBehaviorSanitizer,
+# at -O1 with line tables only, as AddressSanitizer's own guide suggests: the
+# largest units of the engine (every parallel sort, every anchor, for every
+# element type) then build in half the time of -O2 -g.
+SANITIZE_FLAGS := -O1 -g1 -DNDEBUG
 sanitize:
-	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTBENCH_SANITIZE=ON $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTBENCH_SANITIZE=ON \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" $(CMAKE_ARGS)
 	cmake --build $(BUILD)/sanitize -j
 	ctest --test-dir $(BUILD)/sanitize --output-on-failure --no-tests=error -j2
 
