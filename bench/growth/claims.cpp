@@ -126,7 +126,7 @@ judged_claim judge(const std::string& contender, const claim& c, const growth_se
     const growth_fit& fit = *series->comparisons_fit;
     const class_fit* f = fit.of(*c.grows);
     if (f == nullptr) {
-        j.evidence = "values do not repeat in " + c.subject + ": n log k does not apply";
+        j.evidence = "more than sqrt(n) distinct values in " + c.subject + ": n log k does not apply";
         return j;
     }
     j.result = f->follows() ? verdict::held : verdict::broken;

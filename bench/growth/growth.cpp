@@ -232,9 +232,10 @@ std::optional<growth_fit> fit_growth(std::span<const growth_point> points, std::
     }
     const double x_from = x.front(), x_to = x.back();
     fit.exponent = fit_line(x, y, x_to).slope;
-    // n log k stands apart from n only where values repeat: at most half
-    // the elements distinct at the largest size.
-    const bool repeats = chosen.back().distinct > 0 && chosen.back().distinct <= chosen.back().n / 2.0;
+    // n log k stands apart from n log n only where few values repeat
+    // often: at most sqrt(n) distinct at the largest size (organ_pipe's n/2
+    // would make n log k read as n log n).
+    const bool repeats = chosen.back().distinct > 0 && chosen.back().distinct <= std::sqrt(chosen.back().n) + 1;
     for (const growth_class c : growth_classes) {
         if (c == growth_class::n_log_k && !repeats) continue;
         std::vector<double> per;

@@ -64,7 +64,7 @@ struct growth_fit {
     // The slope of log count on log n: 1 for n, 1.088 for n log2 n from
     // 10^4 to 10^6, 2 for n^2.
     double exponent = 0;
-    std::vector<class_fit> classes;  // n log k only where the input repeats values
+    std::vector<class_fit> classes;  // n log k only where at most sqrt(n) values are distinct
     // The slowest-growing class whose excess is at most max_excess; empty
     // for counts that grow faster than n^2.
     std::optional<growth_class> follows;
