@@ -57,7 +57,7 @@ advise: all
 	$(BUILD)/release/sortbench-advise --input=$(INPUT) $(ADVISE_ARGS) --json_out=$(BUILD)/advice.json
 
 # Unit tests and the benchmark under AddressSanitizer and UndefinedBehaviorSanitizer,
-# at -O1 with line tables only, as AddressSanitizer's own guide suggests: the
+# at -O1 with line tables only (AddressSanitizer's guide asks for -O1 or more): the
 # largest units of the engine (every parallel sort, every anchor, for every
 # element type) then build in half the time of -O2 -g.
 SANITIZE_FLAGS := -O1 -g1 -DNDEBUG
