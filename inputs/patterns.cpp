@@ -105,6 +105,14 @@ std::string_view pattern_name(pattern p)
     return "unknown";
 }
 
+const pattern_info* pattern_named(std::string_view name)
+{
+    for (const pattern_info& info : all_patterns) {
+        if (info.name == name) return &info;
+    }
+    return nullptr;
+}
+
 void fill_pattern(pattern p, std::span<std::int32_t> out, std::uint32_t seed)
 {
     const std::size_t n = out.size();

@@ -87,6 +87,8 @@ inline constexpr std::array<pattern_info, 24> all_patterns{{
 inline constexpr std::size_t classic_patterns = 14;
 
 std::string_view pattern_name(pattern p);
+// The built-in pattern of that name; null where there is none.
+const pattern_info* pattern_named(std::string_view name);
 
 // Fills `out` with the pattern. The result depends only on the pattern, the
 // size and the seed (std::mt19937 drawn raw, no library distributions), so a

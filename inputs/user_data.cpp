@@ -114,7 +114,7 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
     data->path_ = path;
     data->type_ = type;
     data->name_ = pattern_name_of(path);
-    if (std::any_of(all_patterns.begin(), all_patterns.end(), [&](const pattern_info& p) { return p.name == data->name_; })) {
+    if (pattern_named(data->name_) != nullptr) {
         throw input_error(path + ": its name '" + data->name_ + "' is a built-in pattern's; rename the file");
     }
     std::error_code ec;

@@ -39,6 +39,20 @@ struct comparison_under_test {
 template <class T>
 inline thread_local comparison_under_test<T> under_test;
 
+// Puts a comparison under test for T for as long as it lives, then the one
+// before it back, thrown or not.
+template <class T>
+class under_test_scope {
+public:
+    explicit under_test_scope(comparison_under_test<T> c) : before_(under_test<T>) { under_test<T> = c; }
+    ~under_test_scope() { under_test<T> = before_; }
+    under_test_scope(const under_test_scope&) = delete;
+    under_test_scope& operator=(const under_test_scope&) = delete;
+
+private:
+    comparison_under_test<T> before_;
+};
+
 // One counted comparison: whether x sorts before y.
 template <class T>
 bool counted_less(const T& x, const T& y)

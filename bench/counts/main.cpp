@@ -62,9 +62,8 @@ constexpr program_spec program{"sortbench-counts", "usage: sortbench-counts [fla
 void write_arrays(const parsed_flags& given)
 {
     const std::string name = *given.value("write");
-    const auto p = std::find_if(all_patterns.begin(), all_patterns.end(),
-                                [&](const pattern_info& x) { return x.name == name; });
-    if (p == all_patterns.end()) throw flag_error("--write: no pattern '" + name + "'");
+    const pattern_info* p = pattern_named(name);
+    if (p == nullptr) throw flag_error("--write: no pattern '" + name + "'");
     const auto n = whole_number(given.value("write_size").value_or(""), 1, 999999999);
     if (!n) throw flag_error("--write needs --write_size=N, a whole number from 1 to 999999999");
     const std::string type = given.value("write_type").value_or("int32");
@@ -195,8 +194,7 @@ claims_options growth_flags(const command_line& line)
     o.worst.seed = line.number("seed", 0, 4294967295u, 1);
     o.worst.budget = std::uint64_t{1000000} * line.number("worst_budget", 1, 1000000, 4000);
     o.worst.start = line.flags().value("worst_start").value_or("");
-    if (!o.worst.start.empty() && o.worst.start != "adversary" &&
-        std::none_of(all_patterns.begin(), all_patterns.end(), [&](const pattern_info& p) { return p.name == o.worst.start; })) {
+    if (!o.worst.start.empty() && o.worst.start != "adversary" && pattern_named(o.worst.start) == nullptr) {
         throw flag_error("--worst_start takes a pattern's name or adversary, not '" + o.worst.start + "'");
     }
     return o;

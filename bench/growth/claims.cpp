@@ -17,11 +17,6 @@ std::string trimmed(std::string_view s)
     return std::string(s.substr(first, last - first + 1));
 }
 
-bool known_pattern(std::string_view name)
-{
-    return std::any_of(all_patterns.begin(), all_patterns.end(), [&](const pattern_info& p) { return p.name == name; });
-}
-
 std::string figure(const char* format, double v)
 {
     char text[64];
@@ -69,7 +64,7 @@ parsed_claims parse_claims(std::string_view text)
         }
         c.subject = trimmed(std::string_view(c.text).substr(0, colon));
         c.grows = class_named(trimmed(std::string_view(c.text).substr(colon + 1)));
-        if (c.subject != "worst" && !known_pattern(c.subject)) {
+        if (c.subject != "worst" && pattern_named(c.subject) == nullptr) {
             out.unreadable.push_back(c.text + ": no pattern '" + c.subject + "'");
         } else if (!c.grows) {
             out.unreadable.push_back(c.text + ": the class is one of n, n log k, n log n, n^2");

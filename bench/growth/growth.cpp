@@ -1,12 +1,11 @@
 #include "growth.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
-#include <thread>
 
+#include "bench/engine/jobs.hpp"
 #include "bench/engine/json.hpp"
 #include "inputs/disorder.hpp"
 #include "inputs/patterns.hpp"
@@ -23,21 +22,6 @@ bool budgeted_less(void* state, const std::int32_t& x, const std::int32_t& y)
     if (sorts::tally_now.comparisons + sorts::tally_now.moves > budget) throw over_budget{};
     return x < y;
 }
-
-// Puts the budget's comparison under test for as long as it lives.
-class budget_guard {
-public:
-    explicit budget_guard(std::uint64_t* budget) : before_(sorts::under_test<std::int32_t>)
-    {
-        sorts::under_test<std::int32_t> = {budgeted_less, budget};
-    }
-    ~budget_guard() { sorts::under_test<std::int32_t> = before_; }
-    budget_guard(const budget_guard&) = delete;
-    budget_guard& operator=(const budget_guard&) = delete;
-
-private:
-    sorts::comparison_under_test<std::int32_t> before_;
-};
 
 struct line {
     double slope = 0, at_to = 0, scatter = 0;
@@ -65,11 +49,6 @@ line fit_line(std::span<const double> x, std::span<const double> y, double x_to)
         l.scatter = std::max(l.scatter, std::abs(y[i] - (my + l.slope * (x[i] - mx))));
     }
     return l;
-}
-
-std::optional<growth_fit> fit_of(const std::vector<growth_point>& points, const growth_options& options)
-{
-    return fit_growth(points, options.fit_from, options.fit_to);
 }
 
 json points_json(const std::vector<growth_point>& points)
@@ -253,15 +232,14 @@ std::optional<growth_fit> fit_growth(std::span<const growth_point> points, std::
 
 growth_series grow(const contender& c, std::string_view pattern_name_wanted, const growth_options& options)
 {
-    const auto p = std::find_if(all_patterns.begin(), all_patterns.end(),
-                                [&](const pattern_info& x) { return x.name == pattern_name_wanted; });
-    if (p == all_patterns.end()) throw std::invalid_argument("no pattern '" + std::string(pattern_name_wanted) + "'");
+    const pattern_info* p = pattern_named(pattern_name_wanted);
+    if (p == nullptr) throw std::invalid_argument("no pattern '" + std::string(pattern_name_wanted) + "'");
     growth_series s{c.id, std::string(p->name), {}, {}, {}, {}, {}};
     const count_ref<std::int32_t>& count = c.of<std::int32_t>().count;
     if (!count) return s;
 
     std::uint64_t budget = options.budget;
-    const budget_guard guard(&budget);
+    const sorts::under_test_scope<std::int32_t> scope({budgeted_less, &budget});
     std::vector<std::int32_t> a;
     double last_ops = 0, last_n = 0;
     double growth = 1;  // the exponent of the operations between the last two sizes, from 1 to 2
@@ -299,8 +277,8 @@ growth_series grow(const contender& c, std::string_view pattern_name_wanted, con
         last_n = n;
     }
     if (!moves_counted) s.moves.clear();
-    s.comparisons_fit = fit_of(s.comparisons, options);
-    s.moves_fit = fit_of(s.moves, options);
+    s.comparisons_fit = fit_growth(s.comparisons, options.fit_from, options.fit_to);
+    s.moves_fit = fit_growth(s.moves, options.fit_from, options.fit_to);
     return s;
 }
 
@@ -323,23 +301,7 @@ std::vector<growth_series> measure_growth(std::span<const contender* const> cont
         }
     }
     std::vector<growth_series> out(jobs.size());
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failed;
-    std::atomic<bool> stop{false};
-    const auto work = [&] {
-        for (std::size_t i; !stop && (i = next++) < jobs.size();) {
-            try {
-                out[i] = grow(*jobs[i].c, jobs[i].pattern, options);
-            } catch (...) {
-                if (!stop.exchange(true)) failed = std::current_exception();
-            }
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < std::max(1u, options.threads); ++t) workers.emplace_back(work);
-    work();
-    for (std::thread& t : workers) t.join();
-    if (failed) std::rethrow_exception(failed);
+    run_jobs(jobs.size(), options.threads, [&](std::size_t i) { out[i] = grow(*jobs[i].c, jobs[i].pattern, options); });
     // A contender that samples at random has no count to fit.
     std::erase_if(out, [](const growth_series& s) { return s.comparisons.empty(); });
     return out;

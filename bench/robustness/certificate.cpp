@@ -1,13 +1,11 @@
 #include "certificate.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <cmath>
 #include <map>
+#include <thread>
 
+#include "bench/engine/jobs.hpp"
 #include "bench/engine/json.hpp"
 #include "platform/call_costs.hpp"
 
@@ -170,25 +168,8 @@ std::vector<fault_record> fault_sweep(const contender& c, const certificate_opti
     // Each run is a child process of its own, so two go at once on a
     // machine with two threads; the records keep the tasks' order.
     std::vector<std::vector<fault_record>> done(tasks.size());
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failed;
-    std::mutex failure;
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < tasks.size();) {
-            try {
-                done[i] = run_task(tasks[i]);
-            } catch (...) {
-                const std::lock_guard lock(failure);
-                failed = std::current_exception();
-            }
-        }
-    };
-    std::vector<std::thread> workers;
-    const unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), 4u));
-    for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
-    work();
-    for (std::thread& t : workers) t.join();
-    if (failed) std::rethrow_exception(failed);
+    run_jobs(tasks.size(), std::max(1u, std::min(std::thread::hardware_concurrency(), 4u)),
+             [&](std::size_t i) { done[i] = run_task(tasks[i]); });
     std::vector<fault_record> out;
     for (std::vector<fault_record>& d : done) out.insert(out.end(), d.begin(), d.end());
     return out;

@@ -379,10 +379,9 @@ std::optional<fault_case> case_named(std::string_view name)
             form_known = true;
         }
     }
-    const auto p = std::find_if(all_patterns.begin(), all_patterns.end(),
-                                [&](const pattern_info& x) { return x.name == parts[2]; });
-    if (!form_known || p == all_patterns.end() || p->p == pattern::from_file) return std::nullopt;
-    c.p = &*p;
+    const pattern_info* p = pattern_named(parts[2]);
+    if (!form_known || p == nullptr) return std::nullopt;
+    c.p = p;
     const auto number = [](std::string_view s, auto& out) {
         const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), out);
         return error == std::errc{} && end == s.data() + s.size();

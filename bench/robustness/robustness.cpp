@@ -68,10 +68,11 @@ adversary_result run_adversary(const count_ref<std::int32_t>& count, std::uint32
     adversary a(n);
     std::vector<std::int32_t> ids(n);
     for (std::uint32_t i = 0; i < n; ++i) ids[i] = static_cast<std::int32_t>(i);
-    const auto before = sorts::under_test<std::int32_t>;
-    sorts::under_test<std::int32_t> = {adversary::less, &a};
-    const sorts::op_counts counts = count(ids.data(), n);
-    sorts::under_test<std::int32_t> = before;
+    sorts::op_counts counts;
+    {
+        const sorts::under_test_scope<std::int32_t> scope({adversary::less, &a});
+        counts = count(ids.data(), n);
+    }
     adversary_result r{counts.comparisons, std::move(a.value), false};
     r.sorted_input = std::is_sorted(r.input.begin(), r.input.end());
     const double lg_n_factorial = std::lgamma(n + 1.0) / std::log(2.0);
