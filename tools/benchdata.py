@@ -33,11 +33,26 @@ class ToolError(Exception):
     """A problem the user can fix; printed as one line."""
 
 
+# The status of a tool that this host cannot run, for a reason of the host and
+# not of the project: CTest reads it as "skipped" (SKIP_RETURN_CODE), the
+# convention of automake's test harness.
+HOST_SKIP = 77
+
+
+class HostCannotRun(ToolError):
+    """What was asked cannot run on this host (valgrind cannot decode an
+    instruction this processor runs, ...): printed as one line, status 77."""
+
+
 def run_tool(main):
-    """Runs main(), turning expected failures into one line and status 1."""
+    """Runs main(), turning expected failures into one line and status 1 (77
+    where the host cannot run it)."""
     name = Path(sys.argv[0]).name
     try:
         main()
+    except HostCannotRun as e:
+        print(f"{name}: skipped: {e}", file=sys.stderr)
+        sys.exit(HOST_SKIP)
     except ToolError as e:
         sys.exit(f"{name}: {e}")
     except OSError as e:
@@ -565,3 +580,33 @@ def parse_report(raw: bytes, build: Path, name="standard input"):
     if sizes is None or loops is None or not rows:
         raise ToolError(f"{name}: no sortbench report found")
     return sizes, loops, rows
+
+
+# Instructions that valgrind is known to refuse, by their first bytes as its
+# decoder prints them, and why. valgrind follows CPUID: RDTSCP runs natively
+# on some VMs whose processor does not report it, and valgrind then refuses it.
+VALGRIND_REFUSALS = [
+    ((0x0F, 0x01, 0xF9), "valgrind cannot run RDTSCP here: this processor does not report it"),
+    ((0x62,), "valgrind cannot run AVX-512 (an EVEX-encoded instruction)"),
+]
+
+
+def valgrind_failure(stderr: str, status: int) -> str:
+    """One line for a run under valgrind that failed: the program's own last
+    message where it wrote one, else what valgrind stopped on. Raises
+    HostCannotRun where valgrind could not decode an instruction, a reason of
+    the host; never returns valgrind's closing summary as the cause."""
+    own = [line for line in stderr.splitlines() if line.strip() and not re.match(r"==\d+==", line)]
+    unhandled = re.search(r"unhandled instruction bytes:((?: 0x[0-9A-Fa-f]+)+)", stderr)
+    if unhandled or "Unrecognised instruction" in stderr:
+        codes = tuple(int(b, 16) for b in unhandled.group(1).split()) if unhandled else ()
+        reason = next((why for prefix, why in VALGRIND_REFUSALS if codes[:len(prefix)] == prefix),
+                      "valgrind cannot decode the instruction " + " ".join(f"{b:02X}" for b in codes[:6]))
+        where = re.search(r"Unrecognised instruction at address 0x[0-9a-fA-F]+\.\s*\n\S*\s+at 0x[0-9A-Fa-f]+: (.+)",
+                          stderr)
+        raise HostCannotRun(reason + (f", at {where.group(1).strip()}" if where else ""))
+    signal = re.search(r"Process terminating with default action of signal \d+ \((\w+)\)", stderr)
+    if signal:
+        return f"killed by {signal.group(1)} under valgrind"
+    mine = [line for line in own if not line.startswith(("vex ", "valgrind:"))]
+    return mine[-1] if mine else f"status {status}"

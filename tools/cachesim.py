@@ -10,8 +10,10 @@ The simulated caches are fixed, not read from the host, so the counts are
 the same on every run and every machine for the same binary: L1 32 KiB
 8-way, LL 32 MiB 16-way, 64-byte lines (this EPYC's L1d and L3). The one
 exception seen: with the machine busy beside it, the simulated
-mispredictions have moved by one in 10,000 between runs. valgrind does not
-run AVX-512: vqsort runs its AVX2 code here.
+mispredictions have moved by one in 10,000 between runs. vqsort is not
+simulated: valgrind decodes no AVX-512, and the probe links no Highway. Where
+valgrind cannot decode an instruction the host runs, the tool says which in
+one line and exits 77 (skipped, to CTest).
 
 Usage: tools/cachesim.py --contenders A,B --patterns random[,..] --sizes 100000[,..]
                          [--types int32[,..]] [--json FILE] [--build DIR]
@@ -22,7 +24,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ArgumentParser, ToolError, build_dir, executable, run_tool
+from benchdata import ArgumentParser, HostCannotRun, ToolError, build_dir, executable, run_tool, valgrind_failure
 
 CACHES = ["--I1=32768,8,64", "--D1=32768,8,64", "--LL=33554432,16,64"]
 
@@ -36,8 +38,11 @@ def simulate(probe, contender, pattern, size, type_name):
                               str(probe), contender, pattern, str(size), type_name],
                              capture_output=True, text=True)
         if run.returncode != 0:
-            last = run.stderr.strip().splitlines()[-1:] or [f"status {run.returncode}"]
-            raise ToolError(f"{contender} {pattern}/{size}/{type_name}: {last[0]}")
+            try:
+                why = valgrind_failure(run.stderr, run.returncode)
+            except HostCannotRun as e:
+                raise HostCannotRun(f"{contender} {pattern}/{size}/{type_name}: {e}") from None
+            raise ToolError(f"{contender} {pattern}/{size}/{type_name}: {why}")
         events = totals = None
         for line in out.read_text().splitlines():
             if line.startswith("events:"):

@@ -17,7 +17,8 @@ import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import REPO, ArgumentParser, ToolError, build_dir, executable, routines, run_tool
+from benchdata import (REPO, ArgumentParser, HostCannotRun, ToolError, build_dir, executable, routines, run_tool,
+                       valgrind_failure)
 
 BASELINE = REPO / "tests" / "instructions_baseline.json"
 CASES = [("ascending", 1024), ("ascending", 100000), ("random", 1024), ("random", 100000)]
@@ -32,7 +33,11 @@ def count(probe: Path, routine: str, pattern: str, size: int) -> int:
              str(probe), routine, pattern, str(size)],
             capture_output=True, text=True)
         if run.returncode != 0:
-            raise ToolError(f"{routine} {pattern}/{size}: the probe failed: {run.stderr.strip().splitlines()[-1:]}")
+            try:
+                why = valgrind_failure(run.stderr, run.returncode)
+            except HostCannotRun as e:
+                raise HostCannotRun(f"{routine} {pattern}/{size}: {e}") from None
+            raise ToolError(f"{routine} {pattern}/{size}: the probe failed: {why}")
         for line in out.read_text().splitlines():
             if line.startswith("totals:") or line.startswith("summary:"):
                 return int(line.split()[1])

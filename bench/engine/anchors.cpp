@@ -1,15 +1,14 @@
-// The sequential anchors: the standard library's sorts and the state of the
-// art from Boost.Sort, Highway and ips4o, each adapted to the suite's shape.
+// The sequential anchors in scalar code: the standard library's sorts and
+// the state of the art from Boost.Sort and ips4o, each adapted to the suite's
+// shape. Highway's vqsort stands in a unit of its own (vqsort_anchors.cpp), so
+// that a program run under valgrind links none of it.
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <boost/sort/pdqsort/pdqsort.hpp>
 #include <boost/sort/sort.hpp>
 #include <boost/sort/spreadsort/integer_sort.hpp>
 #include <boost/sort/spreadsort/string_sort.hpp>
 #include <cstddef>
-#include <hwy/contrib/sort/vqsort.h>
-#include <hwy/targets.h>
 #include <ips4o.hpp>
 #include <type_traits>
 
@@ -81,73 +80,6 @@ struct spreadsort {
     }
 };
 
-// The sorter holds vqsort's scratch space, so that no call allocates. It is
-// made on first use and kept: scratch memory, not a result of any run.
-const hwy::Sorter& sorter()
-{
-    static const hwy::Sorter instance;
-    return instance;
-}
-
-static_assert(sizeof(kv16) == sizeof(hwy::K64V64) && alignof(kv16) == alignof(hwy::K64V64) &&
-                  offsetof(kv16, value) == offsetof(hwy::K64V64, value) &&
-                  offsetof(kv16, key) == offsetof(hwy::K64V64, key),
-              "kv16 must be laid out as hwy::K64V64");
-
-// Vectorised quicksort: keys and 64-bit key/value pairs; not strings, URLs
-// or records larger than 16 bytes.
-struct vqsort {
-    template <class T>
-    static constexpr bool takes = std::is_arithmetic_v<T> || std::is_same_v<T, kv16>;
-
-    template <class T>
-    static void sort(T* a, std::uint32_t n)
-    {
-        if constexpr (std::is_same_v<T, kv16>) {
-            sorter()(reinterpret_cast<hwy::K64V64*>(a), n, hwy::SortAscending());
-        } else {
-            sorter()(a, n, hwy::SortAscending());
-        }
-    }
-};
-
-// The targets this processor supports, read before any contender pins one.
-std::int64_t own_targets()
-{
-    static const std::int64_t targets = hwy::SupportedTargets();
-    return targets;
-}
-
-// vqsort on one instruction set. Highway dispatches on the targets it is told
-// the processor supports: each call tells it one, then the processor's own,
-// both given as masks, so that the processor is not asked again (CPUID, a
-// trap to the hypervisor in a VM). The two settings lie inside the timed
-// window: a few stores each.
-template <std::int64_t Target>
-struct vqsort_at {
-    template <class T>
-    static constexpr bool takes = vqsort::takes<T>;
-
-    template <class T>
-    static void sort(T* a, std::uint32_t n)
-    {
-        hwy::SetSupportedTargetsForTest(Target);
-        vqsort::sort(a, n);
-        hwy::SetSupportedTargetsForTest(own_targets());
-    }
-};
-
-// The targets a vqsort may be pinned to, best first.
-struct pinned_vqsort {
-    std::int64_t target;
-    sort_forms forms;
-};
-const pinned_vqsort pinned_vqsorts[] = {
-    {HWY_AVX3, forms_of<vqsort_at<HWY_AVX3>>()},
-    {HWY_AVX2, forms_of<vqsort_at<HWY_AVX2>>()},
-    {HWY_SSE4, forms_of<vqsort_at<HWY_SSE4>>()},
-};
-
 // In-place super scalar samplesort. It draws its samples with a generator
 // seeded from std::random_device in every call, so its comparisons differ
 // from run to run: its counting form runs on counted elements, so that a
@@ -203,7 +135,7 @@ constexpr const char* boost_stable_claims =
 
 }  // namespace
 
-std::vector<contender> anchor_contenders()
+std::vector<contender> scalar_anchor_contenders()
 {
     std::vector<contender> out{
         anchor("std_sort", forms_by_elements([](auto* a, std::uint32_t n) { std::sort(a, a + n); }), std_sort_claims),
@@ -213,7 +145,6 @@ std::vector<contender> anchor_contenders()
                pdqsort_claims),
         anchor("spreadsort", forms_of<spreadsort>(),
                "worst: n log n  # Boost.Sort documentation: the lesser of O(N log N) comparisons and O(N (K/S + S))"),
-        anchor("vqsort", forms_of<vqsort>()),
         anchor("ips4o", forms_of<ips4o_seq>(),
                "random: n log n  # Axtmann et al., In-place Parallel Super Scalar Samplesort (2017): O(n log n) expected"),
         // Boost.Sort's two stable sorts, beside std::stable_sort.
@@ -226,27 +157,5 @@ std::vector<contender> anchor_contenders()
                    if (n > 1) boost::sort::flat_stable_sort(a, a + n);
                }), boost_stable_claims),
     };
-    // Every target below the one vqsort picks that this processor runs; the
-    // one it picks is vqsort itself.
-    const std::int64_t usable = own_targets() & HWY_TARGETS;
-    const std::int64_t best = usable & -usable;
-    for (const pinned_vqsort& v : pinned_vqsorts) {
-        if ((usable & v.target) == 0 || v.target == best) continue;
-        std::string name = "vqsort_";
-        for (const char* c = hwy::TargetName(v.target); *c != '\0'; ++c) {
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
-        }
-        contender c = anchor(name, v.forms);
-        c.pinned_target = true;
-        out.push_back(std::move(c));
-    }
     return out;
-}
-
-std::string vqsort_target()
-{
-    // Highway orders its targets best first by bit: the lowest bit that both
-    // this CPU and the compiled targets have is the one dispatch picks.
-    const std::int64_t usable = hwy::SupportedTargets() & HWY_TARGETS;
-    return usable == 0 ? "none" : hwy::TargetName(usable & -usable);
 }

@@ -53,5 +53,9 @@ inline contender registry_contender(const routine_info& r)
 // a slow target shows beside the others.
 std::vector<contender> anchor_contenders();
 
+// The same without vqsort and its pinned forms: what valgrind can run. A
+// program that runs under valgrind links only these (sortbench_anchors).
+std::vector<contender> scalar_anchor_contenders();
+
 // The instruction set vqsort dispatches to on this machine, e.g. "AVX3".
 std::string vqsort_target();

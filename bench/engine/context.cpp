@@ -1,5 +1,8 @@
 #include "context.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string_view>
@@ -34,23 +37,61 @@ std::string cpuinfo(std::string_view field)
     return "unavailable";
 }
 
-// The caches the first processor sees, as "L1d 32K, L1i 32K, L2 512K, L3
-// 32768K": the vendor's name of a processor ("AMD EPYC" on a VM) says
-// nothing of them, and they decide where the figures bend.
-std::string caches()
+// A size in bytes as sysfs writes it: "48K".
+std::string kib(long bytes)
 {
-    std::string out;
+    return std::to_string(bytes / 1024) + "K";
+}
+
+}  // namespace
+
+cache_list processor_caches(const std::string& sysfs_cache_dir)
+{
+    cache_list out;
+    std::vector<std::string> from_sysfs;
     for (int i = 0;; ++i) {
-        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(i) + "/";
+        const std::string dir = sysfs_cache_dir + "/index" + std::to_string(i) + "/";
         const std::string level = first_line((dir + "level").c_str());
         if (level == "unavailable") break;
         const std::string type = first_line((dir + "type").c_str());
         const std::string suffix = type == "Data" ? "d" : type == "Instruction" ? "i" : "";
-        if (!out.empty()) out += ", ";
-        out += "L" + level + suffix + " " + first_line((dir + "size").c_str());
+        if (!out.text.empty()) out.text += ", ";
+        out.text += "L" + level + suffix + " " + first_line((dir + "size").c_str());
+        from_sysfs.push_back("L" + level + suffix);
     }
-    return out.empty() ? "unavailable" : out;
+    // A VM may list no caches in sysfs, or leave a level out. glibc reads
+    // them from CPUID instead; on some VMs that disagrees with sysfs (a
+    // whole socket's L3 where sysfs gives the guest's share), so each figure
+    // says where it came from.
+    const std::pair<const char*, int> levels[] = {{"L1d", _SC_LEVEL1_DCACHE_SIZE},
+                                                  {"L1i", _SC_LEVEL1_ICACHE_SIZE},
+                                                  {"L2", _SC_LEVEL2_CACHE_SIZE},
+                                                  {"L3", _SC_LEVEL3_CACHE_SIZE},
+                                                  {"L4", _SC_LEVEL4_CACHE_SIZE}};
+    std::string from_cpuid;
+    for (const auto& [name, key] : levels) {
+        if (std::find(from_sysfs.begin(), from_sysfs.end(), name) != from_sysfs.end()) continue;
+        const long bytes = sysconf(key);
+        if (bytes <= 0) continue;
+        if (!out.text.empty()) out.text += ", ";
+        out.text += std::string(name) + " " + kib(bytes);
+        if (!from_cpuid.empty()) from_cpuid += ", ";
+        from_cpuid += name;
+    }
+    constexpr const char* cpuid = "glibc's sysconf (CPUID)";
+    if (out.text.empty()) {
+        out.text = out.source = "unavailable";
+    } else if (from_cpuid.empty()) {
+        out.source = "sysfs";
+    } else if (from_sysfs.empty()) {
+        out.source = cpuid;
+    } else {
+        out.source = "sysfs; " + from_cpuid + " from " + cpuid;
+    }
+    return out;
 }
+
+namespace {
 
 std::string compiler()
 {
@@ -78,6 +119,7 @@ std::string selected_setting(const std::string& text)
 std::vector<std::pair<std::string, std::string>> environment_context()
 {
     const std::string thp = first_line("/sys/kernel/mm/transparent_hugepage/enabled");
+    const cache_list caches = processor_caches("/sys/devices/system/cpu/cpu0/cache");
     return {
         {"suite_version", SORTBENCH_VERSION},
         {"compiler", compiler()},
@@ -91,7 +133,8 @@ std::vector<std::pair<std::string, std::string>> environment_context()
         {"cpu_model_number", cpuinfo("model")},
         {"cpu_stepping", cpuinfo("stepping")},
         {"cpu_microcode", cpuinfo("microcode")},
-        {"cpu_caches", caches()},
+        {"cpu_caches", caches.text},
+        {"cpu_caches_source", caches.source},
         {"transparent_huge_pages", thp == "unavailable" ? thp : selected_setting(thp)},
         {"cpu_governor", first_line("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor")},
         {"vqsort_target", vqsort_target()},

@@ -15,6 +15,18 @@ std::vector<std::pair<std::string, std::string>> environment_context();
 // "n/a:KEY" says why one could not be counted on this machine.
 std::vector<std::pair<std::string, std::string>> counters_context();
 
+// The caches the first processor sees, as "L1d 32K, L1i 32K, L2 512K, L3
+// 32768K" (the vendor's name of a processor, "AMD EPYC" on a VM, says nothing
+// of them, and they decide where the figures bend), and where they were read:
+// "sysfs", "glibc's sysconf (CPUID)", or sysfs with the levels it lacked
+// from CPUID. sysfs_cache_dir is /sys/devices/system/cpu/cpu0/cache but in
+// tests.
+struct cache_list {
+    std::string text;
+    std::string source;
+};
+cache_list processor_caches(const std::string& sysfs_cache_dir);
+
 // The bracketed choice of a sysfs setting such as "always [madvise] never",
 // or the whole text when nothing is bracketed.
 std::string selected_setting(const std::string& text);
