@@ -3,6 +3,7 @@ every way a library can be wrong ends the run with one line and status 1."""
 
 import json
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -144,6 +145,22 @@ class Running(unittest.TestCase):
         verdicts = {c["claim"]: c["verdict"] for c in json.loads(r.stdout)}
         self.assertEqual(verdicts, {"random: n log n": "held", "ascending: n log n": "held",
                                     "descending: n log n": "held", "worst: n log n": "held"})
+
+    def test_printed_replays_give_the_same_count(self):
+        # The worst case found, for a library's sort and a built-in one: the
+        # command printed beside it, run as printed, counts the same.
+        for name, extra in (("heapsort", [f"--contender={EXAMPLE}"]), ("std_sort", [])):
+            with self.subTest(contender=name), tempfile.TemporaryDirectory() as tmp:
+                r = run(COUNTS, *extra, "--worst", f"--filter=^{name}$", "--worst_size=300", "--worst_budget=1",
+                        f"--worst_dir={tmp}")
+                self.assertEqual(r.returncode, 0, r.stderr)
+                row = next(line.split() for line in r.stdout.splitlines() if line.startswith(name + " "))
+                replay = next(line.split("replay: ", 1)[1] for line in r.stdout.splitlines() if "replay: " in line)
+                command = shlex.split(replay)
+                self.assertEqual(command[0], "sortbench-counts")
+                again = run(COUNTS, *command[1:], "--format=json")
+                self.assertEqual(again.returncode, 0, again.stderr)
+                self.assertEqual([c["comparisons"] for c in json.loads(again.stdout)], [int(row[2])])
 
 
 if __name__ == "__main__":

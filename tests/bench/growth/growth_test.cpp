@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
 #include "bench/growth/claims.hpp"
 #include "bench/robustness/robustness.hpp"
+#include "inputs/patterns.hpp"
 #include "inputs/user_data.hpp"
 
 namespace {
@@ -55,6 +57,26 @@ TEST(Growth, FitsTheClassOfSyntheticCounts)
     EXPECT_EQ(cut->from, 1000u);
     EXPECT_EQ(cut->to, 10000u);
 
+    // More than ten times between its ends, the fallback still reaches down
+    // to a hundredth of the largest size: 1,000 to 50,000 here.
+    std::vector<growth_point> to_50000(exact.begin(), exact.begin() + 4);
+    for (const std::uint32_t n : {20000u, 50000u}) to_50000.push_back({n, 2.0 * n * std::log2(n), double(n)});
+    const auto wide = fit_growth(to_50000, 10000, 1000000);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->from, 1000u);
+    EXPECT_EQ(wide->to, 50000u);
+    EXPECT_EQ(wide->points, 6u);
+
+    // n log k is offered where at most sqrt(n) values are distinct at the
+    // largest size fitted (1,000 at 10^6), not at the smallest (100 at 10^4).
+    for (const double distinct : {256.0, 2000.0}) {
+        std::vector<growth_point> repeats;
+        for (const std::uint32_t n : sizes) repeats.push_back({n, 1.5 * n * std::log2(distinct), distinct});
+        const auto fit = fit_growth(repeats, 10000, 1000000);
+        ASSERT_TRUE(fit);
+        EXPECT_EQ(fit->of(growth_class::n_log_k) != nullptr, distinct < 1000) << distinct;
+    }
+
     for (const char* text : {"n log n", "N*log(N)", "n log2 n", "nlogn"}) {
         EXPECT_EQ(class_named(text), growth_class::n_log_n) << text;
     }
@@ -98,7 +120,14 @@ TEST(Claims, HeldAndBrokenOnInsertionSort)
         parse_claims("ascending: n\ndescending: n\ndescending: n log n\ndescending: n^2\nworst: n log n\n"
                      "worst: n^2\nrandom: n log k\nstable\n");
     ASSERT_TRUE(tried.unreadable.empty());
-    const auto judged = judge_claims(one, tried.claims, options);
+    std::vector<std::pair<std::string, worst_found>> found;
+    const auto judged = judge_claims(one, tried.claims, options, &found);
+    // The worst case is searched at n / 10 as well; insertion's is reached
+    // at both sizes: every pair once.
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].second.small_n, 64u);
+    EXPECT_EQ(found[0].second.small.comparisons, 64u * 63 / 2);
+    EXPECT_EQ(found[0].second.large.comparisons, 640u * 639 / 2);
     const verdict expected[] = {verdict::held,   verdict::broken, verdict::broken,     verdict::held,
                                 verdict::broken, verdict::held,   verdict::not_judged, verdict::not_judged};
     ASSERT_EQ(judged.size(), std::size(expected));
@@ -169,6 +198,30 @@ TEST(Worst, RaisesAWeakQuicksortAndReplays)
 
     options.start = "nothing";
     EXPECT_THROW(search_worst(weak_count, options), std::invalid_argument);
+}
+
+// A count that never moves: every step is a plateau, and the search keeps
+// each one, so the input wanders from where it started.
+sorts::op_counts scan_count(std::int32_t* a, std::uint32_t n)
+{
+    std::uint64_t calls = 0;
+    for (std::uint32_t i = 1; i < n; ++i, ++calls) (void)sorts::counted_less(a[i - 1], a[i]);
+    return {calls, 0};
+}
+
+TEST(Worst, KeepsStepsThatDoNotLowerTheCount)
+{
+    worst_options options;
+    options.n = 100;
+    options.budget = 5000;
+    options.start = "random";
+    const worst_result r = search_worst(scan_count, options);
+    EXPECT_EQ(r.comparisons, 99u);
+    EXPECT_EQ(r.improvements, 0u);
+    std::vector<std::int32_t> start(options.n);
+    fill_pattern(pattern::random, start, 1);
+    EXPECT_NE(r.input, start);
+    EXPECT_TRUE(std::is_permutation(r.input.begin(), r.input.end(), start.begin()));
 }
 
 }  // namespace
