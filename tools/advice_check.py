@@ -40,6 +40,12 @@ def input_flags(kind, path, text):
     return [f"--input={path}", f"--input_type={kind}"] + (["--input_text"] if text else [])
 
 
+def regret(times, pick, best):
+    """The pick's time over the fastest one's: the median of their
+    round-by-round ratios, 1 where the pick is the fastest."""
+    return 1.0 if best == pick else median_ratio(times[best], times[pick]).ratio
+
+
 def check(build, kind, path, text, size, budget):
     flags = input_flags(kind, path, text)
     advice = [json.loads(run([executable(build, "sortbench-advise"), *flags, f"--budget_s={budget}",
@@ -58,12 +64,11 @@ def check(build, kind, path, text, size, budget):
     reference = ns[first["reference"]]
     ratios = {m: median_ratio(reference, ns[m]).ratio for m in case.members}
     best = min(ratios, key=ratios.get)
-    regret = 1.0 if best == first["pick"] else median_ratio(ns[best], ns[first["pick"]]).ratio
     low, high = first["interval"]
     inside = low <= ratios[best] <= (high if high is not None else float("inf"))
     agree = advice[0]["pick"] == advice[1]["pick"] or advice[0]["tie"] or advice[1]["tie"]
     return {"file": Path(path).name, "type": kind, "size": size, "array": n, "pick": first["pick"],
-            "second_pick": advice[1]["pick"], "tie": first["tie"], "fresh_best": best, "regret": regret,
+            "second_pick": advice[1]["pick"], "tie": first["tie"], "fresh_best": best, "regret": regret(ns, first["pick"], best),
             "best_in_interval": inside, "agree": agree}
 
 

@@ -19,6 +19,9 @@ from processes import spread  # noqa: E402
 from ratio_table import ratio_table, type_summary  # noqa: E402
 from report import compared, ratio_tables, verdict  # noqa: E402
 from threads_table import thread_rows  # noqa: E402
+from advice_check import regret  # noqa: E402
+from report import advice_section, growth_charts  # noqa: E402
+import plotly.graph_objects as go  # noqa: E402
 
 
 def entry(name, ns, aggregate=None, cpu=None):
@@ -223,6 +226,62 @@ class Tools(unittest.TestCase):
             "On int32, a is the best over all 2 patterns at 1,000 elements and more (0.50 of std_sort's time, "
             "geometric mean); on random input at 10,000 elements the fastest is b (25 ns), and the runner-up "
             "over all patterns is std_sort (1.00)."])
+
+
+class Views(unittest.TestCase):
+    """The report's views and the advice's check, on hand-made documents:
+    the figures they print, and which is which."""
+
+    def test_advice_view_keeps_ratio_and_regret_apart(self):
+        advice = {"pick": "pdqsort", "ratio": 0.42, "interval": [0.4, None], "reference": "std_sort",
+                  "runner_up": "spreadsort", "tie": True, "heldout_best": "spreadsort", "regret": 1.03,
+                  "why": {"nearest_pattern": "random", "pick_comparisons_per_element": 18.7,
+                          "runner_up_comparisons_per_element": 0},
+                  "candidates": ["std_sort", "pdqsort", "spreadsort"], "constraints": {"stable": False},
+                  "file": "data.int32", "type": "int32", "training_arrays": 5, "size": 1000, "heldout_arrays": 5,
+                  "command": "sortbench-advise --input=data.int32"}
+        with tempfile.TemporaryDirectory() as tmp:
+            path = Path(tmp) / "advice.json"
+            path.write_text(json.dumps(advice))
+            page = advice_section(path)
+        self.assertIn("pdqsort: 0.420 of std_sort on the held-out arrays (95%: 0.400 to inf)", page)
+        self.assertIn("spreadsort: a tie, the intervals cross", page)
+        self.assertIn("spreadsort (the pick takes 1.030 of its time)", page)
+
+    def test_growth_view_names_tight_and_loose_fits(self):
+        def series(pattern, follows, tight):
+            return {"contender": "shell_sort", "pattern": pattern,
+                    "comparisons": [{"size": 1000, "count": 12000}, {"size": 10000, "count": 200000}],
+                    "comparisons_fit": {"follows": follows, "tight": tight}}
+        document = {"series": [series("ascending", "n log n", True), series("random", "n^2", False),
+                               series("zipf", None, False)]}
+        with tempfile.TemporaryDirectory() as tmp:
+            path = Path(tmp) / "growth.json"
+            path.write_text(json.dumps(document))
+            [(contender, figure)] = growth_charts(path, go)
+        self.assertEqual(contender, "shell_sort")
+        self.assertEqual([t.name for t in figure.data], ["ascending: n log n", "random: < n^2", "zipf: over n^2"])
+        self.assertEqual(list(figure.data[0].y), [12, 20])
+
+    def test_regret_is_the_pick_over_the_best(self):
+        times = {"best": [100.0] * 10, "pick": [110.0] * 10}
+        self.assertAlmostEqual(regret(times, "pick", "best"), 1.1)
+        self.assertEqual(regret(times, "best", "best"), 1.0)
+
+    def test_ab_passes_every_input_flag_to_the_rounds(self):
+        # A stand-in sortbench-rounds that fails, printing its arguments as
+        # its last line, which ab.py repeats.
+        with tempfile.TemporaryDirectory() as tmp:
+            fake = Path(tmp) / "sortbench-rounds"
+            fake.write_text(f"#!{sys.executable}\nimport sys\nsys.exit(' '.join(sys.argv[1:]))\n")
+            fake.chmod(0o755)
+            flags = ["--input=data.bin", "--input_type=int64", "--input_sizes=100,200", "--input_text",
+                     "--filter=data/100", "--full_grid", "--contender=lib.so"]
+            r = subprocess.run([sys.executable, str(Path(benchdata.REPO) / "tools" / "ab.py"), "a", "b", *flags,
+                                f"--build={tmp}"], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 1)
+        for flag in flags + ["--group=a,b"]:
+            self.assertIn(flag, r.stderr)
 
 
 if __name__ == "__main__":
