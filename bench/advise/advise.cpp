@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bench/engine/grid.hpp"
+
 std::optional<data_split> split_data(std::size_t count, std::uint32_t n)
 {
     if (n == 0) n = static_cast<std::uint32_t>(std::min<std::size_t>(count / 4, UINT32_MAX));
@@ -10,6 +12,16 @@ std::optional<data_split> split_data(std::size_t count, std::uint32_t n)
     const std::size_t arrays = count / n;
     if (arrays < 2) return std::nullopt;
     return data_split{n, arrays / 2, arrays - arrays / 2};
+}
+
+advice_shares share_out(const user_data& data, const data_split& split)
+{
+    return {data.share(split.n, 0, split.training), data.share(split.n, split.training, split.held_out)};
+}
+
+bool quadratic_here(const contender& c, const pattern_info& p, std::uint32_t n)
+{
+    return size_cap(c, p) < n;
 }
 
 bool meets(const contender& c, const candidate_facts& facts, const advice_constraints& constraints,
@@ -36,6 +48,14 @@ std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race
     const std::vector<double> reference = race.written(0);
     for (std::size_t m = 0; m < race.members.size(); ++m) out.emplace_back(m, median_ratio(reference, race.written(m)));
     std::stable_sort(out.begin(), out.end(), [](const auto& x, const auto& y) { return x.second.ratio < y.second.ratio; });
+    return out;
+}
+
+std::vector<std::pair<std::size_t, paired_ratio>> ranked_candidates(const rounds_case& race,
+                                                                    const std::vector<bool>& candidate)
+{
+    std::vector<std::pair<std::size_t, paired_ratio>> out = ranked(race);
+    std::erase_if(out, [&](const auto& entry) { return !candidate.at(entry.first); });
     return out;
 }
 

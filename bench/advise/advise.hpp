@@ -13,6 +13,7 @@
 
 #include "bench/engine/contenders.hpp"
 #include "bench/rounds/rounds.hpp"
+#include "inputs/user_data.hpp"
 
 // How a file's values are cut: arrays of n, the first `training` of them
 // raced on, the next `held_out` confirmed on; what is left over is unused.
@@ -27,6 +28,14 @@ struct data_split {
 // are held out. Empty when that leaves fewer than one array on either side
 // or arrays of fewer than two elements.
 std::optional<data_split> split_data(std::size_t count, std::uint32_t n);
+
+// The arrays raced on and the arrays held out, each as data of its own: the
+// race never sees an array the confirmation runs on.
+struct advice_shares {
+    std::unique_ptr<user_data> training;
+    std::unique_ptr<user_data> held_out;
+};
+advice_shares share_out(const user_data& data, const data_split& split);
 
 struct advice_constraints {
     bool stable = false;    // only contenders measured stable
@@ -45,6 +54,10 @@ struct candidate_facts {
 };
 bool meets(const contender& c, const candidate_facts& facts, const advice_constraints& constraints,
            std::string* why_not = nullptr);
+
+// Whether the suite caps `c` below arrays of `n` on data shaped as `p`: at
+// the cap itself it still runs.
+bool quadratic_here(const contender& c, const pattern_info& p, std::uint32_t n);
 
 // What the held-out rounds say of the pick: its ratio to the reference, the
 // runner-up against it, the fastest member there and the pick's time over
@@ -65,3 +78,9 @@ confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t 
 // The ratio of each member to the reference (member 0) in a race, and the
 // members in order of it, fastest first (the reference among them).
 std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race);
+
+// The same, of the members that meet the constraints (`candidate[m]`) only:
+// the reference races in every group, but is picked only where it is a
+// candidate itself.
+std::vector<std::pair<std::size_t, paired_ratio>> ranked_candidates(const rounds_case& race,
+                                                                    const std::vector<bool>& candidate);

@@ -85,7 +85,8 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     const data_profile shape = profile(*data, split->n);
 
     bench_run run(given.values("contender"));
-    run.replace_data(data->share(split->n, 0, split->training));
+    advice_shares shares = share_out(*data, *split);
+    run.replace_data(std::move(shares.training));
     const std::uint32_t n = split->n;
 
     // The candidates, each with what the constraints ask of it.
@@ -97,7 +98,7 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
         if (c.id == reference_name) reference = &c;
         candidate_facts facts;
         facts.takes_type = static_cast<bool>(c.of<T>().sort);
-        facts.quadratic_here = size_cap(c, run.data()->pattern()) < n;
+        facts.quadratic_here = quadratic_here(c, run.data()->pattern(), n);
         if (constraints.stable && c.of<kv16>().sort) facts.stable = !first_instability(c).has_value();
         if (constraints.in_place && facts.takes_type) {
             if (c.parallel()) c.use_threads(constraints.threads);
@@ -130,16 +131,16 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     const unsigned threads = constraints.threads > 1 ? constraints.threads : 0;
     std::fprintf(stderr, "racing %zu contenders on %zu arrays of %u\n", group.size(), split->training, n);
     const rounds_case race = run_rounds<T>(run, group, run.data()->pattern(), n, false, race_options, threads);
-    std::vector<std::pair<std::size_t, paired_ratio>> order;
-    for (const auto& entry : ranked(race)) {
-        const contender* c = group[entry.first];
-        if (std::find(candidates.begin(), candidates.end(), c) != candidates.end()) order.push_back(entry);
+    std::vector<bool> is_candidate;
+    for (const contender* c : group) {
+        is_candidate.push_back(std::find(candidates.begin(), candidates.end(), c) != candidates.end());
     }
+    const auto order = ranked_candidates(race, is_candidate);
     const contender* pick = group[order[0].first];
     const contender* runner_up = order.size() > 1 ? group[order[1].first] : pick;
 
     // The confirmation, on the held-out arrays, in fresh rounds.
-    run.replace_data(data->share(n, split->training, split->held_out));
+    run.replace_data(std::move(shares.held_out));
     std::vector<const contender*> finalists{reference};
     for (const contender* c : {pick, runner_up}) {
         if (std::find(finalists.begin(), finalists.end(), c) == finalists.end()) finalists.push_back(c);

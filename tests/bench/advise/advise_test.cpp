@@ -3,6 +3,9 @@
 // scripted rounds.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+
 #include "bench/advise/advise.hpp"
 #include "bench/engine/bench_run.hpp"
 #include "bench/robustness/robustness.hpp"
@@ -24,6 +27,51 @@ TEST(Advice, SplitsTheFileIntoRacedAndHeldOutArrays)
     EXPECT_FALSE(split_data(7, 0));          // arrays of one element
     EXPECT_FALSE(split_data(10, 6));         // one array: nothing to hold out
     EXPECT_TRUE(split_data(8, 0));
+}
+
+// A file whose halves differ (0.. then 1000..): the race's arrays come from
+// the first, the held-out ones from the rest, and none from both.
+TEST(Advice, RacedAndHeldOutArraysAreDisjoint)
+{
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "advice_halves.int32";
+    std::vector<std::int32_t> values;
+    for (std::int32_t i = 0; i < 20; ++i) values.push_back(i);
+    for (std::int32_t i = 0; i < 30; ++i) values.push_back(1000 + i);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(values.data(), sizeof(std::int32_t), values.size(), f);
+    std::fclose(f);
+    const auto data = read_user_data(path.string(), "int32", false, {10});
+    std::filesystem::remove(path);
+    const auto split = split_data(data->count(), 10);
+    ASSERT_TRUE(split);
+    const advice_shares shares = share_out(*data, *split);
+    ASSERT_EQ(shares.training->count(), 20u);
+    ASSERT_EQ(shares.held_out->count(), 30u);
+    std::vector<std::int32_t> a(10);
+    for (std::size_t k = 0; k < 2; ++k) {
+        shares.training->fill(std::span(a), k);
+        EXPECT_EQ(a.front(), static_cast<std::int32_t>(10 * k));
+    }
+    for (std::size_t k = 0; k < 3; ++k) {
+        shares.held_out->fill(std::span(a), k);
+        EXPECT_EQ(a.front(), static_cast<std::int32_t>(1000 + 10 * k));
+    }
+}
+
+// At the suite's cap a quadratic routine still runs on data that repeats
+// values; one element more and it is left out.
+TEST(Advice, QuadraticCapAtExactlyItsSize)
+{
+    const bench_run run;
+    const auto find = [&](const char* id) -> const contender& {
+        return *std::find_if(run.contenders().begin(), run.contenders().end(),
+                             [&](const contender& c) { return c.id == id; });
+    };
+    const pattern_info& equal = *pattern_named("all_equal");
+    EXPECT_FALSE(quadratic_here(find("ex_quick_sort"), equal, quadratic_cap));
+    EXPECT_TRUE(quadratic_here(find("ex_quick_sort"), equal, quadratic_cap + 1));
+    EXPECT_FALSE(quadratic_here(find("std_sort"), equal, quadratic_cap + 1));
 }
 
 // The constraints against what is measured of the real contenders: equal
@@ -108,6 +156,21 @@ TEST(Advice, TieAndRegretOnScriptedRounds)
     const confirmation unmet = confirm(scripted(std::vector<double>(12, 20), std::vector<double>(12, 30),
                                                 std::vector<double>(12, 40)), 1, 2, false);
     EXPECT_EQ(unmet.best, 1u);
+}
+
+// The reference races in every group but is picked only where it meets the
+// constraints: fastest here, it leads the ranking and not the candidates'.
+TEST(Advice, PickAndRunnerUpMeetTheConstraints)
+{
+    const rounds_case race =
+        scripted(std::vector<double>(12, 20), std::vector<double>(12, 40), std::vector<double>(12, 30));
+    EXPECT_EQ(ranked(race).front().first, 0u);
+    const auto order = ranked_candidates(race, {false, true, true});
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0].first, 2u);
+    EXPECT_EQ(order[1].first, 1u);
+    EXPECT_DOUBLE_EQ(order[0].second.ratio, 1.5);
+    EXPECT_EQ(ranked_candidates(race, {true, false, true}).front().first, 0u);
 }
 
 }  // namespace

@@ -53,6 +53,16 @@ class Loading(unittest.TestCase):
 
 
 class Running(unittest.TestCase):
+    def test_name_from_a_file_name_of_several_dots(self):
+        # A library that does not name itself is named by its file, up to the
+        # first dot, as a versioned library's file is called.
+        with tempfile.TemporaryDirectory() as tmp:
+            copy = Path(tmp) / "libcostly.so.1.2"
+            copy.write_bytes(Path(COSTLY).read_bytes())
+            r = run(COUNTS, f"--contender={copy}", "--filter=^costly/random/10$")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual([line.split()[0] for line in r.stdout.splitlines()[1:]], ["costly"])
+
     def test_two_builds_load_side_by_side_under_their_names(self):
         r = run(COUNTS, f"--contender=a={EXAMPLE}", f"--contender=b={EXAMPLE}", "--filter=^[ab]/random/1000$")
         self.assertEqual(r.returncode, 0, r.stderr)

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "bench/rounds/rounds.hpp"
 #include "bench/engine/bench_run.hpp"
 
@@ -151,6 +153,68 @@ TEST(Rounds, StopOnTheFigureTheyReport)
     }()), options.width) << "the wall time must not be steady, or the test shows nothing";
 }
 
+// A parallel member in a sequential reference's group: its CPU time counts
+// every thread's, so both are read by wall time, which the figures then are.
+TEST(Rounds, WallTimeWhereAMemberIsParallel)
+{
+    world = {};
+    world.wall_jitters = true;
+    bench_run run;
+    const contender a = member("A", recording_sort<'A', 100>);
+    contender b = member("B", recording_sort<'B', 150>);
+    b.use_threads = [](unsigned) {};
+    rounds_options options;
+    options.min_rounds = 12;
+    options.rounds = 12;
+    options.round_seconds = 0;
+    const rounds_case c = run_rounds<std::int32_t>(run, {&a, &b}, *pattern_named("random"), 1000, false, options, 2,
+                                                   scripted_clock, scripted_meter);
+    EXPECT_FALSE(c.cpu_figure);
+    ASSERT_EQ(c.rounds.size(), 2u);
+    for (std::size_t m = 0; m < 2; ++m) {
+        const std::vector<double> written = c.written(m);  // to six significant digits
+        ASSERT_EQ(written.size(), c.rounds[m].size());
+        for (std::size_t r = 0; r < written.size(); ++r) {
+            EXPECT_NEAR(written[r], c.rounds[m][r].wall_ns, 1e-5 * c.rounds[m][r].wall_ns) << m << " " << r;
+        }
+    }
+    const std::vector<double> b_written = c.written(1);
+    EXPECT_GT(*std::max_element(b_written.begin(), b_written.end()), 150.0);  // B's time off the CPU is in
+}
+
+// The rounds' file holds every counter this machine counts, per member and
+// round, under its own key, and none it cannot count.
+TEST(Rounds, FileHoldsEveryCountedCounter)
+{
+    const contender a = member("A", recording_sort<'A', 100>);
+    rounds_case c;
+    c.name = "random/1000";
+    c.members = {&a};
+    c.rounds.resize(1);
+    for (int r = 0; r < 2; ++r) {
+        round_figures f;
+        for (std::size_t i = 0; i < counter_count; ++i) f.per_call[i] = static_cast<double>(10 * i + r + 1);
+        c.rounds[0].push_back(f);
+    }
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "rounds_counters.json";
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    write_rounds(out, {&a}, {}, 0, {c});
+    std::fclose(out);
+    const nlohmann::json doc = nlohmann::json::parse(std::ifstream(path));
+    std::filesystem::remove(path);
+    const nlohmann::json& written = doc["cases"][0];
+    for (std::size_t i = 0; i < counter_count; ++i) {
+        const std::string key(call_counters[i].key);
+        if (call_counters[i].missing().empty()) {
+            ASSERT_TRUE(written.contains(key)) << key;
+            EXPECT_EQ(written[key], nlohmann::json::array({{10.0 * i + 1, 10.0 * i + 2}})) << key;
+        } else {
+            EXPECT_FALSE(written.contains(key)) << key;
+        }
+    }
+}
+
 // Twenty rounds of ratios 1.00, 1.01, ..., 1.19: the 95% interval of their
 // median (1.095) runs from the 6th smallest to the 6th largest, 1.05 to
 // 1.14. One round that a burst doubled on one side moves each end by one
@@ -162,6 +226,11 @@ TEST(Rounds, IntervalOfPairedRatios)
     EXPECT_NEAR(paired_half_width(a, b), 1.14 / 1.095 - 1, 1e-12);
     b[3] *= 2;
     EXPECT_NEAR(paired_half_width(a, b), 1.15 / 1.105 - 1, 1e-12);
+    const paired_ratio burst = median_ratio(a, b);
+    EXPECT_NEAR(burst.ratio, 1.105, 1e-12);
+    EXPECT_NEAR(burst.low, 1.06, 1e-12);
+    EXPECT_NEAR(burst.high, 1.15, 1e-12);
+    EXPECT_LT(median_ratio(b, a).ratio, 1);  // b over a, not a over b
     EXPECT_EQ(paired_half_width(std::vector<double>(6, 1), std::vector<double>(6, 3)), 0.0);
     EXPECT_TRUE(std::isinf(paired_half_width(std::vector<double>(5, 1), std::vector<double>(5, 3))));
 }
