@@ -37,7 +37,7 @@ deps:
 # run (valgrind refusing an instruction, say) is skipped, not passed.
 test: deps
 	$(MAKE) all
-	ctest --test-dir $(BUILD)/release --output-on-failure --no-tests=error -j2 --output-junit $(abspath $(BUILD))/release/tests.xml
+	ctest --test-dir $(BUILD)/release --output-on-failure --no-tests=error -j2 --test-output-size-passed 1000000 --output-junit $(abspath $(BUILD))/release/tests.xml
 	@/usr/bin/python3 tools/skipped_tests.py $(BUILD)/release/tests.xml
 
 patterns: all
@@ -68,7 +68,7 @@ sanitize:
 	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORTBENCH_SANITIZE=ON \
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" $(CMAKE_ARGS)
 	cmake --build $(BUILD)/sanitize -j
-	ctest --test-dir $(BUILD)/sanitize --output-on-failure --no-tests=error -j2 --output-junit $(abspath $(BUILD))/sanitize/tests.xml
+	ctest --test-dir $(BUILD)/sanitize --output-on-failure --no-tests=error -j2 --test-output-size-passed 1000000 --output-junit $(abspath $(BUILD))/sanitize/tests.xml
 	@/usr/bin/python3 tools/skipped_tests.py $(BUILD)/sanitize/tests.xml
 
 # The libFuzzer target; FUZZ_SECONDS bounds the run.

@@ -539,6 +539,45 @@ def median_ratio(a, b, level=1 - ALPHA):
     return MedianRatio(mid, ratios[j - 1], ratios[n - j], n)
 
 
+@dataclass
+class ProcessesRatio(MedianRatio):
+    """B against A over several processes, each with its own address-space
+    layout and machine state: the interval says how many it rests on."""
+    processes: int = 1
+
+    def rests_on(self):
+        return "one process's interval" if self.processes == 1 else f"{self.processes} processes"
+
+
+def processes_ratio(pairs, level=1 - ALPHA):
+    """B against A from the paired rounds of K processes, [(a, b)] one pair of
+    series per process.
+
+    Rounds within one process share its layout and its state, so they say
+    nothing of how the next process differs: each process is summed up by its
+    paired figure (the median ratio), and those K figures are the samples of
+    the between-process level, a t interval on their logs (ratios multiply)
+    with K - 1 degrees of freedom. Each figure carries its own process's
+    noise, so the spread of the K figures holds both levels, the two-stage
+    analysis of a nested design. Where the K figures agree by chance more
+    closely than their rounds do, the interval of all rounds pooled is wider
+    at an end, and that end is taken: neither level is left out. One process
+    gives its own interval, and says so."""
+    per = [median_ratio(a, b, level) for a, b in pairs]
+    if not per:
+        raise ToolError("no process to take a ratio from")
+    if len(per) == 1:
+        one = per[0]
+        return ProcessesRatio(one.ratio, one.low, one.high, one.pairs, 1)
+    logs = [math.log(r.ratio) for r in per]
+    centre = statistics.fmean(logs)
+    spread = float(stats.sem(logs))
+    low, high = (centre, centre) if spread == 0 else stats.t.interval(level, len(logs) - 1, loc=centre, scale=spread)
+    pooled = median_ratio([x for a, _ in pairs for x in a], [y for _, b in pairs for y in b], level)
+    return ProcessesRatio(math.exp(centre), min(math.exp(low), pooled.low), max(math.exp(high), pooled.high),
+                          sum(r.pairs for r in per), len(per))
+
+
 def load_counts(source):
     """sortbench-counts --format=json output (a path, or a binary stream):
     its records, each with contender, type, pattern, size and the counts."""

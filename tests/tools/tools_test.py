@@ -3,6 +3,7 @@ benchmark, the statistics, the spread across processes, the cross-check's
 verdicts, the ratio and thread tables and the report's comparison of runs."""
 
 import json
+import math
 import subprocess
 import sys
 import tempfile
@@ -11,8 +12,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import benchdata  # noqa: E402
-from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, parse_name, ratio_intervals,  # noqa: E402
-                       ratios_to, tie, wilcoxon_p)
+from benchdata import (Name, SuiteRun, cv, differ, gmean, median_ratio, parse_name, processes_ratio,  # noqa: E402
+                       ratio_intervals, ratios_to, tie, wilcoxon_p)
 from paired_table import rows as paired_rows  # noqa: E402
 from crosscheck import verdict as crosscheck_verdict  # noqa: E402
 from processes import spread  # noqa: E402
@@ -282,6 +283,41 @@ class Views(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         for flag in flags + ["--group=a,b"]:
             self.assertIn(flag, r.stderr)
+
+
+class Processes(unittest.TestCase):
+    def test_interval_over_processes_by_hand(self):
+        # Three processes whose rounds all give 1.00, 1.02 and 1.04. The logs
+        # 0, 0.0198026, 0.0392207 have mean 0.0196744 and sd 0.0196102, so
+        # sem 0.0113220; t(0.975, 2) = 4.302653 puts the ends at
+        # exp(0.0196744 -+ 0.0487146) = 0.971376 and 1.070783. The pooled
+        # rounds' interval (1.00 to 1.04) is inside it at both ends.
+        r = processes_ratio([([100.0] * 12, [100.0 * k] * 12) for k in (1.00, 1.02, 1.04)])
+        self.assertAlmostEqual(r.ratio, math.exp(0.0196744), places=6)
+        self.assertAlmostEqual(r.low, 0.971376, places=5)
+        self.assertAlmostEqual(r.high, 1.070783, places=5)
+        self.assertEqual((r.processes, r.pairs), (3, 36))
+        # Processes that agree exactly leave the pooled rounds' interval.
+        spread = [100.0 + i for i in range(12)]
+        same = processes_ratio([(spread, spread[::-1])] * 3)
+        pooled = median_ratio(spread * 3, spread[::-1] * 3)
+        self.assertEqual((same.low, same.high), (pooled.low, pooled.high))
+        # One process is its own interval, and says so.
+        one, alone = processes_ratio([(spread, spread[::-1])]), median_ratio(spread, spread[::-1])
+        self.assertEqual((one.ratio, one.low, one.high), (alone.ratio, alone.low, alone.high))
+        self.assertEqual(one.rests_on(), "one process's interval")
+
+    def test_a_shift_between_processes_is_covered_only_over_processes(self):
+        # Each process has its own shift (its layout), and rounds within it
+        # scatter by 0.2% about it: the true ratio, 1, lies outside any one
+        # process's interval and inside the interval over them.
+        shifts = [0.97, 1.01, 1.03, 0.99, 1.0]
+        pairs = [([100.0] * 20, [100.0 * s * (1 + (i % 5 - 2) / 1000) for i in range(20)]) for s in shifts]
+        first = median_ratio(*pairs[0])
+        self.assertFalse(first.low <= 1 <= first.high)
+        combined = processes_ratio(pairs)
+        self.assertTrue(combined.low <= 1 <= combined.high, combined)
+        self.assertEqual(combined.verdict(), "tie")
 
 
 if __name__ == "__main__":
