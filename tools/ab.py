@@ -31,10 +31,10 @@ from pathlib import Path
 from benchdata import (ArgumentParser, ToolError, build_dir, executable, load_rounds, median, processes_ratio, run_tool,
                        wilcoxon_p)
 
-# Processes of rounds a verdict rests on by default. On a 2-vCPU Zen 5 VM,
-# one process's interval held the pooled figure of 30 processes in 66% of
-# cases (13 cases, 10 runs each); over three processes, in 95% quiet and 88%
-# with two busy loops beside (tools/coverage_check.py, docs/rounds.md).
+# Processes of rounds a verdict rests on by default. On a 2-vCPU Zen 5 VM
+# (16 cases, 10 runs each), one process's interval held the figure pooled over
+# all processes in 68% of cases; three processes' in 95% quiet and 91% with
+# two busy loops beside (tools/coverage_check.py, docs/rounds.md).
 DEFAULT_PROCESSES = 3
 
 
@@ -63,17 +63,16 @@ def processes_by_case(runs):
 
 def table(group, figure, by_case):
     a, b = group
-    k = len(next(iter(by_case.values())))
-    rests = "one process's interval" if k == 1 else f"{k} processes, t interval of their median ratios"
-    lines = [f"B/A by paired rounds: A = {a}, B = {b}; ratio of {figure} time, 95% interval ({rests}); "
-             f"second test: Wilcoxon signed-rank p",
+    ratios = {name: processes_ratio(pairs) for name, pairs in by_case.items()}
+    lines = [f"B/A by paired rounds: A = {a}, B = {b}; ratio of {figure} time, 95% interval "
+             f"({next(iter(ratios.values())).rests_on()}); second test: Wilcoxon signed-rank p",
              "| case | A ns/call | B ns/call | B/A | 95% interval | processes | rounds | verdict | "
              "second test: Wilcoxon p |",
              "|---|---:|---:|---:|---|---:|---:|---|---:|"]
     for name, pairs in by_case.items():
         ta = [x for s, _ in pairs for x in s]
         tb = [y for _, s in pairs for y in s]
-        r = processes_ratio(pairs)
+        r = ratios[name]
         lines.append(f"| {name} | {median(ta):,.0f} | {median(tb):,.0f} | "
                      f"{r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {r.processes} | {r.pairs} | {r.verdict()} | "
                      f"{wilcoxon_p(ta, tb):.3g} |")

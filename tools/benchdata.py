@@ -630,12 +630,13 @@ VALGRIND_REFUSALS = [
 ]
 
 
-def valgrind_failure(stderr: str, status: int) -> str:
-    """One line for a run under valgrind that failed: the program's own last
-    message where it wrote one, else what valgrind stopped on. Raises
-    HostCannotRun where valgrind could not decode an instruction, a reason of
-    the host; never returns valgrind's closing summary as the cause."""
-    own = [line for line in stderr.splitlines() if line.strip() and not re.match(r"==\d+==", line)]
+def valgrind_failed(what, run):
+    """Raises the error of `what`, a run under valgrind that failed, in one
+    line: HostCannotRun where valgrind could not decode an instruction (a
+    reason of the host), else a ToolError with the program's own last message
+    where it wrote one, or the signal that ended it; never valgrind's closing
+    summary."""
+    stderr = run.stderr
     unhandled = re.search(r"unhandled instruction bytes:((?: 0x[0-9A-Fa-f]+)+)", stderr)
     if unhandled or "Unrecognised instruction" in stderr:
         codes = tuple(int(b, 16) for b in unhandled.group(1).split()) if unhandled else ()
@@ -643,9 +644,10 @@ def valgrind_failure(stderr: str, status: int) -> str:
                       "valgrind cannot decode the instruction " + " ".join(f"{b:02X}" for b in codes[:6]))
         where = re.search(r"Unrecognised instruction at address 0x[0-9a-fA-F]+\.\s*\n\S*\s+at 0x[0-9A-Fa-f]+: (.+)",
                           stderr)
-        raise HostCannotRun(reason + (f", at {where.group(1).strip()}" if where else ""))
+        raise HostCannotRun(f"{what}: {reason}" + (f", at {where.group(1).strip()}" if where else ""))
     signal = re.search(r"Process terminating with default action of signal \d+ \((\w+)\)", stderr)
     if signal:
-        return f"killed by {signal.group(1)} under valgrind"
-    mine = [line for line in own if not line.startswith(("vex ", "valgrind:"))]
-    return mine[-1] if mine else f"status {status}"
+        raise ToolError(f"{what}: killed by {signal.group(1)} under valgrind")
+    mine = [line for line in stderr.splitlines()
+            if line.strip() and not re.match(r"==\d+==", line) and not line.startswith(("vex ", "valgrind:"))]
+    raise ToolError(f"{what}: {mine[-1] if mine else f'status {run.returncode}'}")

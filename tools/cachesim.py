@@ -24,7 +24,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ArgumentParser, HostCannotRun, ToolError, build_dir, executable, run_tool, valgrind_failure
+from benchdata import ArgumentParser, ToolError, build_dir, executable, run_tool, valgrind_failed
 
 CACHES = ["--I1=32768,8,64", "--D1=32768,8,64", "--LL=33554432,16,64"]
 
@@ -38,11 +38,7 @@ def simulate(probe, contender, pattern, size, type_name):
                               str(probe), contender, pattern, str(size), type_name],
                              capture_output=True, text=True)
         if run.returncode != 0:
-            try:
-                why = valgrind_failure(run.stderr, run.returncode)
-            except HostCannotRun as e:
-                raise HostCannotRun(f"{contender} {pattern}/{size}/{type_name}: {e}") from None
-            raise ToolError(f"{contender} {pattern}/{size}/{type_name}: {why}")
+            valgrind_failed(f"{contender} {pattern}/{size}/{type_name}", run)
         events = totals = None
         for line in out.read_text().splitlines():
             if line.startswith("events:"):

@@ -49,12 +49,14 @@ def run(command):
 def ab_run(build, a, b, case, processes, tmp):
     """(interval printed, [(A, B) per process]) of one invocation of ab.py."""
     save = Path(tmp) / "ab.json"
-    out = run([sys.executable, REPO / "tools" / "ab.py", a, b, f"--filter=^{case}$", f"--processes={processes}",
-               "--full_grid", f"--save={save}", f"--build={build}"])
+    for old in Path(tmp).glob("ab.json*"):
+        old.unlink()
+    out = run([sys.executable, REPO / "tools" / "ab.py", a, b, f"--filter=^{case}$", "--full_grid",
+               f"--save={save}", f"--build={build}"] + ([f"--processes={processes}"] if processes else []))
     rows = [m for line in out.splitlines() if (m := ROW.match(line))]
     if len(rows) != 1:
         raise ToolError(f"ab.py printed {len(rows)} rows for {case}")
-    files = [save] + [save.with_name(f"{save.name}.{k}") for k in range(2, processes + 1)]
+    files = [save] + sorted(Path(tmp).glob("ab.json.*"))
     pairs = [(c.ns[0], c.ns[1]) for f in files for c in load_rounds(f)[1]]
     return (float(rows[0]["low"]), float(rows[0]["high"])), pairs
 
@@ -72,7 +74,7 @@ def rounds_run(build, a, b, case, processes, tmp):
 def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("--program", choices=["ab", "rounds"], default="ab")
-    ap.add_argument("--processes", type=int, default=None, help="ab.py's --processes (default: its own)")
+    ap.add_argument("--processes", type=int, default=None, help="ab.py's --processes (default: ab.py's own)")
     ap.add_argument("--runs", type=int, default=10)
     ap.add_argument("--busy", type=int, default=0)
     ap.add_argument("--cases", default=".", help="a regular expression on A,B,CASE")
@@ -85,20 +87,20 @@ def main():
     if not cases or args.runs < 2:
         raise ToolError("no case matches --cases, or --runs is below 2")
     take = ab_run if args.program == "ab" else rounds_run
-    processes = args.processes or 1
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
             for _ in range(args.busy)]
     rows = []
     try:
-        print(f"{args.program}, {processes} process(es) a run, {args.runs} runs a case, {args.busy} busy loops beside")
+        print(f"{args.program}, {args.processes or 'the default'} process(es) a run, {args.runs} runs a case, "
+              f"{args.busy} busy loops beside")
         print("| pair | case | reference | covered | median half-width |")
         print("|---|---|---:|---:|---:|")
         for a, b, case in cases:
             intervals, pairs = [], []
             with tempfile.TemporaryDirectory() as tmp:
                 for _ in range(args.runs):
-                    interval, taken = take(build, a, b, case, processes, tmp)
+                    interval, taken = take(build, a, b, case, args.processes, tmp)
                     intervals.append(interval)
                     pairs += taken
             reference = processes_ratio(pairs).ratio

@@ -17,8 +17,8 @@ import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import (REPO, ArgumentParser, HostCannotRun, ToolError, build_dir, executable, routines, run_tool,
-                       valgrind_failure)
+from benchdata import (REPO, ArgumentParser, ToolError, build_dir, executable, routines, run_tool,
+                       valgrind_failed)
 
 BASELINE = REPO / "tests" / "instructions_baseline.json"
 CASES = [("ascending", 1024), ("ascending", 100000), ("random", 1024), ("random", 100000)]
@@ -33,11 +33,7 @@ def count(probe: Path, routine: str, pattern: str, size: int) -> int:
              str(probe), routine, pattern, str(size)],
             capture_output=True, text=True)
         if run.returncode != 0:
-            try:
-                why = valgrind_failure(run.stderr, run.returncode)
-            except HostCannotRun as e:
-                raise HostCannotRun(f"{routine} {pattern}/{size}: {e}") from None
-            raise ToolError(f"{routine} {pattern}/{size}: the probe failed: {why}")
+            valgrind_failed(f"{routine} {pattern}/{size}", run)
         for line in out.read_text().splitlines():
             if line.startswith("totals:") or line.startswith("summary:"):
                 return int(line.split()[1])
