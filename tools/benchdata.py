@@ -471,6 +471,41 @@ class RoundsCase:
     copy: list             # the floor of each member's batches
     read: list
     stopped: str = ""
+    processes: list = None  # rounds per process, in order; None: one process's
+    written: list = None    # the ratios the file holds: [None, ProcessesRatio, ...]
+
+    def pairs(self, m):
+        """[(the reference's rounds, member m's rounds)], one pair a process."""
+        out, at = [], 0
+        for k in self.processes or [len(self.ns[0])]:
+            out.append((self.ns[0][at:at + k], self.ns[m][at:at + k]))
+            at += k
+        return out
+
+    def ratio(self, m):
+        """Member m against the reference: the figure the file holds, which
+        the program stopped on and printed; else the same figure of its
+        rounds (processes_ratio)."""
+        if self.written and self.written[m] is not None:
+            return self.written[m]
+        return processes_ratio(self.pairs(m))
+
+
+def written_ratios(c, members, rounds):
+    """The "ratios" a rounds case holds, as ProcessesRatio; None where absent."""
+    if "ratios" not in c:
+        return None
+    out = []
+    for r in c["ratios"]:
+        if r is None:
+            out.append(None)
+            continue
+        low, high = r["interval"]
+        out.append(ProcessesRatio(float(r["ratio"]), float(low), math.inf if high is None else float(high), rounds,
+                                  int(r.get("processes", 1))))
+    if len(out) != len(members) or out[0] is not None:
+        raise ValueError
+    return out
 
 
 def load_rounds(source):
@@ -488,7 +523,11 @@ def load_rounds(source):
                     raise ValueError
             if not all(isinstance(v, (int, float)) and v > 0 for m in ns for v in m) or not isinstance(c["case"], str):
                 raise ValueError
-            cases.append(RoundsCase(c["case"], members, c.get("figure", "wall"), *series, c.get("stopped", "")))
+            per = [int(k) for k in c.get("rounds_per_process", [len(ns[0])])]
+            if sum(per) != len(ns[0]) or min(per) < 1:
+                raise ValueError
+            cases.append(RoundsCase(c["case"], members, c.get("figure", "wall"), *series, c.get("stopped", ""), per,
+                                    written_ratios(c, members, len(ns[0]))))
     except (KeyError, TypeError, ValueError):
         raise ToolError(f"{name}: not sortbench-rounds JSON (a group and cases of times per round)") from None
     if not cases:
@@ -551,7 +590,8 @@ class ProcessesRatio(MedianRatio):
 
 def processes_ratio(pairs, level=1 - ALPHA):
     """B against A from the paired rounds of K processes, [(a, b)] one pair of
-    series per process.
+    series per process: the figure sortbench-rounds writes (processes_ratio
+    in its engine), here for rounds read from separate files.
 
     Rounds within one process share its layout and its state, so they say
     nothing of how the next process differs: each process is summed up by its

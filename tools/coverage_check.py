@@ -8,7 +8,7 @@ With --busy K, K busy loops run beside every run, as a loaded machine.
 
 Programs:
   ab      tools/ab.py A B --filter=^CASE$ [--processes K]: the interval it prints
-  rounds  sortbench-rounds --group=A,B --filter=^CASE$: the interval its file holds
+  rounds  sortbench-rounds --group=A,B --filter=^CASE$ [--processes K]: the interval its file holds
 
 Cases are A,B,CASE: two contenders and a case of the rounds (pattern/size[/type]).
 The default list pairs std_sort with pdqsort, with std_stable_sort and with
@@ -46,35 +46,34 @@ def run(command):
     return r.stdout
 
 
+def processes_flag(processes):
+    return [f"--processes={processes}"] if processes else []
+
+
 def ab_run(build, a, b, case, processes, tmp):
     """(interval printed, [(A, B) per process]) of one invocation of ab.py."""
     save = Path(tmp) / "ab.json"
-    for old in Path(tmp).glob("ab.json*"):
-        old.unlink()
     out = run([sys.executable, REPO / "tools" / "ab.py", a, b, f"--filter=^{case}$", "--full_grid",
-               f"--save={save}", f"--build={build}"] + ([f"--processes={processes}"] if processes else []))
+               f"--save={save}", f"--build={build}", *processes_flag(processes)])
     rows = [m for line in out.splitlines() if (m := ROW.match(line))]
     if len(rows) != 1:
         raise ToolError(f"ab.py printed {len(rows)} rows for {case}")
-    files = [save] + sorted(Path(tmp).glob("ab.json.*"))
-    pairs = [(c.ns[0], c.ns[1]) for f in files for c in load_rounds(f)[1]]
-    return (float(rows[0]["low"]), float(rows[0]["high"])), pairs
+    return (float(rows[0]["low"]), float(rows[0]["high"])), load_rounds(save)[1][0].pairs(1)
 
 
 def rounds_run(build, a, b, case, processes, tmp):
-    """The same of one invocation of sortbench-rounds (one process)."""
+    """The same of one invocation of sortbench-rounds: the interval its file holds."""
     out = Path(tmp) / "rounds.json"
-    run([executable(build, "sortbench-rounds"), f"--group={a},{b}", f"--filter=^{case}$", "--full_grid", f"--out={out}"])
-    document = json.loads(out.read_text())
-    low, high = document["cases"][0]["ratios"][1]["interval"]
+    run([executable(build, "sortbench-rounds"), f"--group={a},{b}", f"--filter=^{case}$", "--full_grid",
+         f"--out={out}", *processes_flag(processes)])
     c = load_rounds(out)[1][0]
-    return (low, high if high is not None else float("inf")), [(c.ns[0], c.ns[1])]
+    return c.ratio(1).interval, c.pairs(1)
 
 
 def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("--program", choices=["ab", "rounds"], default="ab")
-    ap.add_argument("--processes", type=int, default=None, help="ab.py's --processes (default: ab.py's own)")
+    ap.add_argument("--processes", type=int, default=None, help="the program's --processes (default: its own)")
     ap.add_argument("--runs", type=int, default=10)
     ap.add_argument("--busy", type=int, default=0)
     ap.add_argument("--cases", default=".", help="a regular expression on A,B,CASE")

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Prints, from sortbench-rounds JSON, each case's members against the
 reference (the group's first) in paired rounds: the median of the
-round-by-round ratios with its 95% interval, "tie" where that interval
+round-by-round ratios with its 95% interval (over the processes the file
+holds, as sortbench-rounds wrote it), "tie" where that interval
 crosses 1, the member's time in copies of the array (its wall time over the
 copy floor timed in the same batches), and the rank, where "= above" marks a
 member whose interval overlaps the one ranked just before it.
@@ -9,14 +10,14 @@ member whose interval overlaps the one ranked just before it.
 Usage: tools/paired_table.py ROUNDS.json
 """
 
-from benchdata import ArgumentParser, load_rounds, median, median_ratio, run_tool, tie
+from benchdata import ArgumentParser, load_rounds, median, run_tool, tie
 
 
 def rows(case):
     """[(member, MedianRatio or None for the reference, copies)] fastest first."""
     out = []
     for m, member in enumerate(case.members):
-        r = median_ratio(case.ns[0], case.ns[m]) if m else None
+        r = case.ratio(m) if m else None
         copies = median(w / c for w, c in zip(case.wall[m], case.copy[m]) if c > 0) if any(case.copy[m]) else None
         out.append((member, r, copies))
     return sorted(out, key=lambda row: row[1].ratio if row[1] else 1.0)
@@ -34,8 +35,9 @@ def ranked(case):
 
 
 def table(group, cases):
+    rests_on = cases[0].ratio(1).rests_on() if len(cases[0].members) > 1 else "one process's interval"
     lines = [f"Paired rounds against {group[0]}: median of the rounds' ratios of "
-             f"{cases[0].figure} time, 95% interval; copies = wall time over the copy floor",
+             f"{cases[0].figure} time, 95% interval ({rests_on}); copies = wall time over the copy floor",
              "| case | rank | member | ratio | 95% interval | copies | rounds |",
              "|---|---:|---|---:|---|---:|---:|"]
     for case in cases:

@@ -61,16 +61,33 @@ std::vector<std::pair<std::size_t, paired_ratio>> ranked_candidates(const rounds
 
 confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up, bool reference_eligible)
 {
+    std::vector<std::vector<double>> members;
+    for (std::size_t m = 0; m < held_out.members.size(); ++m) members.push_back(held_out.written(m));
+    return confirm(held_out_rounds{members}, pick, runner_up, reference_eligible);
+}
+
+confirmation confirm(const held_out_rounds& held_out, std::size_t pick, std::size_t runner_up, bool reference_eligible)
+{
+    const auto over = [&](std::size_t base, std::size_t member) {
+        std::vector<paired_series> processes;
+        for (const auto& process : held_out) processes.push_back({process.at(base), process.at(member)});
+        return processes_ratio(processes);
+    };
     confirmation c;
-    const std::vector<double> reference = held_out.written(0), mine = held_out.written(pick);
-    c.pick_over_reference = median_ratio(reference, mine);
-    c.pick_over_runner_up = median_ratio(held_out.written(runner_up), mine);
+    c.pick_over_reference = over(0, pick);
+    c.pick_over_runner_up = over(runner_up, pick);
     c.tie = c.pick_over_runner_up.low <= 1 && c.pick_over_runner_up.high >= 1;
-    for (const auto& [member, ratio] : ranked(held_out)) {
-        if (member == 0 && !reference_eligible && pick != 0) continue;
-        c.best = member;
-        break;
+    double fastest = 0;
+    bool found = false;
+    for (std::size_t m = 0; m < held_out.front().size(); ++m) {
+        if (m == 0 && !reference_eligible && pick != 0) continue;
+        const double ratio = m == 0 ? 1.0 : over(0, m).ratio;
+        if (!found || ratio < fastest) {
+            fastest = ratio;
+            c.best = m;
+            found = true;
+        }
     }
-    c.regret = c.best == pick ? paired_ratio{1, 1, 1} : median_ratio(held_out.written(c.best), mine);
+    c.regret = c.best == pick ? paired_ratio{1, 1, 1} : over(c.best, pick);
     return c;
 }

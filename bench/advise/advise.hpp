@@ -75,6 +75,14 @@ struct confirmation {
 confirmation confirm(const rounds_case& held_out, std::size_t pick, std::size_t runner_up,
                      bool reference_eligible = true);
 
+// The held-out rounds of several processes, [process][member][round], each
+// member's figures as written; the members in the same order in each. Their
+// confirmation takes each ratio over the processes (processes_ratio), so
+// that it holds in the next process too.
+using held_out_rounds = std::vector<std::vector<std::vector<double>>>;
+confirmation confirm(const held_out_rounds& held_out, std::size_t pick, std::size_t runner_up,
+                     bool reference_eligible = true);
+
 // The ratio of each member to the reference (member 0) in a race, and the
 // members in order of it, fastest first (the reference among them).
 std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race);

@@ -5,10 +5,13 @@
 //
 //   sortbench-advise --input=FILE [--input_type=TYPE] [--input_text] [--input_sizes=N]
 //                    [--stable] [--in_place] [--threads=N] [--contender=[NAME=]PATH ...]
-//                    [--budget_s=S] [--format=console|json]
+//                    [--budget_s=S] [--processes=K] [--format=console|json]
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "bench/engine/cli.hpp"
 #include "bench/engine/grid.hpp"
 #include "bench/engine/json.hpp"
+#include "bench/engine/processes.hpp"
 #include "bench/robustness/robustness.hpp"
 #include "inputs/profile.hpp"
 #include "platform/call_costs.hpp"
@@ -29,6 +33,12 @@ constexpr flag_spec flags[] = {
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable",
      true},
     {"budget_s", "S", "the whole advice's time, about (default 60)"},
+    {"processes", "K",
+     "confirm in K processes, each with its own address-space layout, the intervals over them (default 3)"},
+    {"confirm_only", "A,B[,C]",
+     "only the held-out rounds of these contenders, as sortbench-rounds JSON to --confirm_out (the advice's own "
+     "processes run so)"},
+    {"confirm_out", "FILE", "where --confirm_only writes"},
     {"format", "console|json", "a few lines (the default), or one JSON object"},
     {"json_out", "FILE", "write the JSON object there as well"},
     {"help", "", "this list"},
@@ -37,6 +47,60 @@ constexpr flag_spec flags[] = {
 constexpr program_spec program{"sortbench-advise", "usage: sortbench-advise --input=FILE [flags]", flags};
 
 constexpr const char* reference_name = "std_sort";
+
+// Three processes by default, as the rounds: one process's interval held
+// the ratio a fresh process found in 9 of 27 files (docs/tools.md).
+constexpr unsigned default_processes = 3;
+
+// The held-out rounds of the processes after this one, each run as this
+// program with --confirm_only, [process][member][round].
+held_out_rounds other_processes(const std::vector<std::string>& args, const std::vector<const contender*>& finalists,
+                                unsigned processes)
+{
+    const scratch_folder scratch;
+    std::string names;
+    for (const contender* c : finalists) names += (names.empty() ? "" : ",") + c->id;
+    std::vector<std::vector<std::string>> runs;
+    for (unsigned k = 2; k <= processes; ++k) {
+        std::vector<std::string> one = without_flag(without_flag(args, "format"), "json_out");
+        one.push_back("--confirm_only=" + names);
+        one.push_back("--confirm_out=" + scratch.file(std::to_string(k) + ".json"));
+        runs.push_back(std::move(one));
+    }
+    run_again(runs, [&](std::size_t k) { std::fprintf(stderr, "process %zu of %u\n", k + 2, processes); });
+    held_out_rounds out;
+    for (unsigned k = 2; k <= processes; ++k) {
+        std::ifstream in(scratch.file(std::to_string(k) + ".json"));
+        const json doc = json::parse(in, nullptr, false);
+        if (doc.is_discarded() || !doc.contains("cases") || doc["cases"].size() != 1) {
+            throw std::runtime_error("process " + std::to_string(k) + " of " + std::to_string(processes) +
+                                     " wrote no held-out rounds");
+        }
+        out.push_back(doc["cases"][0]["ns_per_call"].get<std::vector<std::vector<double>>>());
+    }
+    return out;
+}
+
+// As a process of another advice's confirmation: the held-out rounds of the
+// contenders it names, in its order, written as sortbench-rounds writes them.
+template <class T>
+int confirm_only(const command_line& line, bench_run& run, std::uint32_t n, const rounds_options& options,
+                 unsigned threads)
+{
+    std::vector<const contender*> group;
+    for (const std::string& name : split_list(*line.flags().value("confirm_only"), ',')) {
+        const auto found = std::find_if(run.contenders().begin(), run.contenders().end(),
+                                        [&](const contender& c) { return c.id == name; });
+        if (found == run.contenders().end()) return line.refuse("no contender named '" + name + "'");
+        group.push_back(&*found);
+    }
+    const std::string path = line.flags().value("confirm_out").value_or("");
+    std::FILE* out = path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+    if (out == nullptr) return line.refuse("--confirm_only needs --confirm_out=FILE that can be written");
+    const rounds_case held = run_rounds<T>(run, group, run.data()->pattern(), n, false, options, threads);
+    write_json(out, rounds_document(group, options, threads, {held}));
+    return line.finish(out);
+}
 
 std::string shell_quoted(const std::string& s)
 {
@@ -62,7 +126,8 @@ std::string figure(double x, const char* format = "%.3f")
 }
 
 template <class T>
-int advise(const command_line& line, const std::string& command, std::unique_ptr<user_data> data)
+int advise(const command_line& line, const std::vector<std::string>& args, const std::string& command,
+           std::unique_ptr<user_data> data)
 {
     const parsed_flags& given = line.flags();
     const bool as_json = given.value("format").value_or("console") == "json";
@@ -71,6 +136,7 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     constraints.in_place = given.boolean("in_place");
     constraints.threads = line.number("threads", 1, 1024, 1);
     const double budget = line.number("budget_s", 2, 86400, 60);
+    const unsigned processes = line.number("processes", 1, 100, default_processes);
     if (constraints.in_place && !allocations_counted()) {
         return line.refuse("--in_place: allocations cannot be counted in this build (another layer owns malloc)");
     }
@@ -86,8 +152,21 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
 
     bench_run run(given.values("contender"));
     advice_shares shares = share_out(*data, *split);
-    run.replace_data(std::move(shares.training));
     const std::uint32_t n = split->n;
+    rounds_options race_options;
+    race_options.min_rounds = 10;
+    // Half the budget for the race, 30% for the confirmation, shared by its
+    // processes; the rest goes to the profile, the constraints' probes and
+    // the warm-up calls.
+    race_options.budget_seconds = budget * 0.5;
+    rounds_options confirm_options = race_options;
+    confirm_options.budget_seconds = budget * 0.3 / processes;
+    const unsigned threads = constraints.threads > 1 ? constraints.threads : 0;
+    if (given.value("confirm_only")) {
+        run.replace_data(std::move(shares.held_out));
+        return confirm_only<T>(line, run, n, confirm_options, threads);
+    }
+    run.replace_data(std::move(shares.training));
 
     // The candidates, each with what the constraints ask of it.
     const contender* reference = nullptr;
@@ -123,12 +202,6 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     for (const contender* c : candidates) {
         if (c != reference) group.push_back(c);
     }
-    rounds_options race_options;
-    race_options.min_rounds = 10;
-    // Half the budget for the race, 30% for the confirmation; the rest goes
-    // to the profile, the constraints' probes and the warm-up calls.
-    race_options.budget_seconds = budget * 0.5;
-    const unsigned threads = constraints.threads > 1 ? constraints.threads : 0;
     std::fprintf(stderr, "racing %zu contenders on %zu arrays of %u\n", group.size(), split->training, n);
     const rounds_case race = run_rounds<T>(run, group, run.data()->pattern(), n, false, race_options, threads);
     std::vector<bool> is_candidate;
@@ -145,15 +218,20 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
     for (const contender* c : {pick, runner_up}) {
         if (std::find(finalists.begin(), finalists.end(), c) == finalists.end()) finalists.push_back(c);
     }
-    rounds_options confirm_options = race_options;
-    confirm_options.budget_seconds = budget * 0.3;
     std::fprintf(stderr, "confirming %s on %zu held-out arrays\n", pick->id.c_str(), split->held_out);
     const rounds_case held = run_rounds<T>(run, finalists, run.data()->pattern(), n, false, confirm_options, threads);
+    held_out_rounds held_rounds{{}};
+    for (std::size_t m = 0; m < finalists.size(); ++m) held_rounds.front().push_back(held.written(m));
+    if (processes > 1) {
+        for (auto& other : other_processes(args, finalists, processes)) held_rounds.push_back(std::move(other));
+    }
+    std::size_t heldout_rounds = 0;
+    for (const auto& process : held_rounds) heldout_rounds += process.front().size();
     const auto index = [&](const contender* c) {
         return static_cast<std::size_t>(std::find(finalists.begin(), finalists.end(), c) - finalists.begin());
     };
     const bool reference_eligible = std::find(candidates.begin(), candidates.end(), reference) != candidates.end();
-    const confirmation verdict = confirm(held, index(pick), index(runner_up), reference_eligible);
+    const confirmation verdict = confirm(held_rounds, index(pick), index(runner_up), reference_eligible);
     const contender* best = finalists[verdict.best];
 
     // Why: what each does per element on one training array.
@@ -201,7 +279,8 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
                  {"training_arrays", split->training},
                  {"heldout_arrays", split->held_out},
                  {"race_rounds", race.rounds.front().size()},
-                 {"heldout_rounds", held.rounds.front().size()},
+                 {"heldout_rounds", heldout_rounds},
+                 {"processes", processes},
                  {"figure", race.cpu_figure ? "cpu" : "wall"},
                  {"command", command}};
         if (const auto path = given.value("json_out")) {
@@ -242,13 +321,14 @@ int advise(const command_line& line, const std::string& command, std::unique_ptr
                 pick->id.c_str(), counts(pick_cmp, pick_moves).c_str(), runner_up->id.c_str(),
                 counts(runner_cmp, runner_moves).c_str(), shape.nearest.c_str(), shape.measures.inverted_fraction,
                 static_cast<std::size_t>(shape.measures.ascending_runs), static_cast<std::size_t>(shape.measures.distinct));
-    std::printf("raced %zu contenders on %zu arrays of %u (%s time), confirmed on %zu others\n", group.size(),
-                split->training, n, race.cpu_figure ? "CPU" : "wall", split->held_out);
+    std::printf("raced %zu contenders on %zu arrays of %u (%s time), confirmed on %zu others in %s\n", group.size(),
+                split->training, n, race.cpu_figure ? "CPU" : "wall", split->held_out,
+                processes == 1 ? "one process" : (std::to_string(processes) + " processes").c_str());
     std::printf("repeat: %s\n", command.c_str());
     return line.finish(stdout);
 }
 
-int advise_main(const command_line& line, const std::string& command)
+int advise_main(const command_line& line, const std::vector<std::string>& args, const std::string& command)
 {
     if (line.help()) {
         std::fputs(line.help_text().c_str(), stdout);
@@ -263,7 +343,7 @@ int advise_main(const command_line& line, const std::string& command)
     for_each_type([&]<class T>(T) {
         if (known || element_traits<T>::name != data->type()) return;
         known = true;
-        status = advise<T>(line, command, std::move(data));
+        status = advise<T>(line, args, command, std::move(data));
     });
     return status;
 }
@@ -278,6 +358,7 @@ int main(int argc, char** argv)
         command += shell_quoted(argv[i]);
     }
     return run_program(program.name, [&] {
-        return advise_main(command_line(program, std::vector<std::string>(argv + 1, argv + argc)), command);
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        return advise_main(command_line(program, args), args, command);
     });
 }

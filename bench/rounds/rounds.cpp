@@ -1,7 +1,5 @@
 #include "rounds.hpp"
 
-#include <boost/math/distributions/binomial.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -46,39 +44,6 @@ std::vector<double> rounds_case::written(std::size_t member) const
     std::vector<double> out;
     for (const round_figures& f : rounds[member]) out.push_back(significant(figure(f)));
     return out;
-}
-
-paired_ratio median_ratio(const std::vector<double>& a, const std::vector<double>& b)
-{
-    constexpr double inf = std::numeric_limits<double>::infinity();
-    const std::size_t n = std::min(a.size(), b.size());
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!(a[i] > 0) || !(b[i] > 0)) return {std::numeric_limits<double>::quiet_NaN(), 0, inf};
-        ratios.push_back(b[i] / a[i]);
-    }
-    if (n == 0) return {std::numeric_limits<double>::quiet_NaN(), 0, inf};
-    // The interval runs from the j-th smallest ratio to the j-th largest,
-    // where fewer than j of n ratios fall below the median with probability
-    // 2.5% at most: the binomial of n trials of one half.
-    const boost::math::binomial_distribution<double> below(static_cast<double>(n), 0.5);
-    std::size_t j = 0;
-    while (j < n && boost::math::cdf(below, static_cast<double>(j)) <= 0.025) ++j;
-    std::sort(ratios.begin(), ratios.end());
-    const double median = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-    if (j == 0) return {median, 0, inf};
-    return {median, ratios[j - 1], ratios[n - j]};
-}
-
-double paired_ratio::half_width() const
-{
-    if (!(ratio > 0) || !std::isfinite(high)) return std::numeric_limits<double>::infinity();
-    return std::max(high / ratio - 1, 1 - low / ratio);
-}
-
-double paired_half_width(const std::vector<double>& a, const std::vector<double>& b)
-{
-    return median_ratio(a, b).half_width();
 }
 
 template <class T>
@@ -162,6 +127,18 @@ grid_options rounds_grid(const bench_run& run, bool full_grid, unsigned threads)
     return grid;
 }
 
+std::vector<std::string> group_cases(const std::vector<const contender*>& group, bool whole_group,
+                                     const grid_options& grid, const std::function<bool(const std::string&)>& wanted)
+{
+    std::vector<std::string> out;
+    for_each_type([&]<class T>(T) {
+        for (const planned_case& c : plan_rounds<T>(group, whole_group, grid)) {
+            if (wanted(c.name)) out.push_back(c.name);
+        }
+    });
+    return out;
+}
+
 std::vector<rounds_case> run_group(bench_run& run, const std::vector<const contender*>& group, bool whole_group,
                                    const grid_options& grid, const std::function<bool(const std::string&)>& wanted,
                                    const rounds_options& options,
@@ -178,8 +155,8 @@ std::vector<rounds_case> run_group(bench_run& run, const std::vector<const conte
     return out;
 }
 
-void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
-                  unsigned threads, const std::vector<rounds_case>& cases)
+json rounds_document(const std::vector<const contender*>& group, const rounds_options& options, unsigned threads,
+                     const std::vector<rounds_case>& cases)
 {
     json context = json::object();
     for (const auto& [key, value] : environment_context()) context[key] = value;
@@ -197,7 +174,8 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
                 {"budget_seconds", rounded(options.budget_seconds)},
                 {"round_seconds", rounded(options.round_seconds)},
                 {"seed", options.seed},
-                {"threads", threads}};
+                {"threads", threads},
+                {"processes", 1}};
     auto list = json::array();
     for (const rounds_case& c : cases) {
         const auto series = [&](auto field) {
@@ -209,13 +187,6 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
             }
             return members;
         };
-        // What the stopping rule judged: each member's median ratio to the
-        // first, with its interval, of the figures as written.
-        auto ratios = json::array({nullptr});
-        for (std::size_t m = 1; m < c.members.size(); ++m) {
-            const paired_ratio r = median_ratio(c.written(0), c.written(m));
-            ratios.push_back({{"ratio", rounded(r.ratio)}, {"interval", {rounded(r.low), rounded(r.high)}}});
-        }
         list.push_back({{"case", c.name},
                         {"type", c.type},
                         {"pattern", c.pattern},
@@ -226,8 +197,9 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
                         {"batches_per_round", c.batches},
                         {"arrays_per_batch", c.arrays},
                         {"stopped", c.stopped},
-                        {"widest", fixed(c.widest, 6)},
-                        {"ratios", ratios},
+                        {"widest", nullptr},
+                        {"ratios", nullptr},
+                        {"rounds_per_process", {c.rounds.front().size()}},
                         {"ns_per_call", series([&](const round_figures& f) { return c.figure(f); })},
                         {"wall_ns", series([](const round_figures& f) { return f.wall_ns; })},
                         {"cpu_ns", series([](const round_figures& f) { return f.cpu_ns; })},
@@ -238,7 +210,85 @@ void write_rounds(std::FILE* out, const std::vector<const contender*>& group, co
             if (!call_counters[i].missing().empty()) continue;
             list.back()[std::string(call_counters[i].key)] = series([&](const round_figures& f) { return f.per_call[i]; });
         }
+        // What the stopping rule judged: each member's median ratio to the
+        // first, with its interval, of the figures as written.
+        rounds_ratios(list.back());
     }
     doc["cases"] = list;
-    write_json(out, doc);
+    return doc;
+}
+
+void rounds_ratios(json& written_case)
+{
+    const json& ns = written_case.at("ns_per_call");
+    // A file from before processes were a level holds one process's rounds.
+    if (!written_case.contains("rounds_per_process")) written_case["rounds_per_process"] = {ns.at(0).size()};
+    std::vector<std::size_t> counts;
+    for (const json& k : written_case.at("rounds_per_process")) counts.push_back(k.get<std::size_t>());
+    const auto split = [&](std::size_t member) {
+        std::vector<std::vector<double>> out;
+        std::size_t at = 0;
+        for (const std::size_t k : counts) {
+            std::vector<double> one;
+            for (std::size_t r = at; r < at + k; ++r) one.push_back(ns.at(member).at(r).get<double>());
+            out.push_back(std::move(one));
+            at += k;
+        }
+        return out;
+    };
+    const std::vector<std::vector<double>> reference = split(0);
+    auto ratios = json::array({nullptr});
+    double widest = 0;
+    for (std::size_t m = 1; m < ns.size(); ++m) {
+        const std::vector<std::vector<double>> mine = split(m);
+        std::vector<paired_series> processes;
+        for (std::size_t k = 0; k < counts.size(); ++k) processes.push_back({reference[k], mine[k]});
+        const paired_ratio r = processes_ratio(processes);
+        widest = std::max(widest, r.half_width());
+        ratios.push_back({{"ratio", rounded(r.ratio)},
+                          {"interval", {rounded(r.low), rounded(r.high)}},
+                          {"processes", r.processes}});
+    }
+    written_case["ratios"] = ratios;
+    written_case["widest"] = fixed(widest, 6);
+}
+
+json merge_processes(const std::vector<json>& documents)
+{
+    if (documents.empty()) throw std::runtime_error("no process's rounds to merge");
+    json out = documents.front();
+    unsigned processes = 0;
+    for (const json& d : documents) {
+        if (d.at("group") != out.at("group")) throw std::runtime_error("the processes timed different groups");
+        processes += d.value("processes", 1U);
+    }
+    out["processes"] = processes;
+    for (json& c : out.at("cases")) {
+        if (!c.contains("rounds_per_process")) c["rounds_per_process"] = {c.at("ns_per_call").at(0).size()};
+        for (std::size_t k = 1; k < documents.size(); ++k) {
+            const json& cases = documents[k].at("cases");
+            const auto same = std::find_if(cases.begin(), cases.end(), [&](const json& other) {
+                return other.at("case") == c.at("case") && other.at("members") == c.at("members");
+            });
+            if (same == cases.end()) {
+                throw std::runtime_error("process " + std::to_string(k + 1) + " did not run " +
+                                         c.at("case").get<std::string>());
+            }
+            // Every series, [member][round], takes the next process's rounds.
+            for (auto& [key, value] : c.items()) {
+                const bool series = value.is_array() && !value.empty() &&
+                                    std::all_of(value.begin(), value.end(), [](const json& v) { return v.is_array(); });
+                if (!series || key == "rounds_per_process") continue;
+                const json& more = same->at(key);
+                for (std::size_t m = 0; m < value.size(); ++m) {
+                    value[m].insert(value[m].end(), more.at(m).begin(), more.at(m).end());
+                }
+            }
+            for (const json& n : same->value("rounds_per_process", json::array({same->at("ns_per_call").at(0).size()}))) {
+                c["rounds_per_process"].push_back(n);
+            }
+        }
+        rounds_ratios(c);
+    }
+    return out;
 }

@@ -15,6 +15,8 @@
 
 #include "bench/engine/grid.hpp"
 #include "bench/engine/bench_run.hpp"
+#include "bench/engine/json.hpp"
+#include "bench/engine/paired.hpp"
 
 struct rounds_options {
     unsigned min_rounds = 20;      // rounds per case before the interval is looked at
@@ -54,25 +56,6 @@ struct rounds_case {
     // the file finds the interval they stopped on.
     std::vector<double> written(std::size_t member) const;
 };
-
-// The paired figure: the median of the ratios b[i]/a[i] and its 95%
-// confidence interval from their order (the j-th smallest to the j-th
-// largest ratio, j the count of k whose binomial(n, 1/2) cdf is at most
-// 2.5%). Distribution free, so that the few rounds a burst of load hit on
-// one side move it no more than any other round. The interval is (0, inf)
-// below six pairs, too few for one. tools/benchdata.py's median_ratio is
-// the same figure.
-struct paired_ratio {
-    double ratio;
-    double low;
-    double high;
-    // Relative to the ratio: how far the interval reaches on its wider side.
-    double half_width() const;
-};
-paired_ratio median_ratio(const std::vector<double>& a, const std::vector<double>& b);
-
-// The interval's half-width, relative to the ratio: what the rounds stop on.
-double paired_half_width(const std::vector<double>& a, const std::vector<double>& b);
 
 // Runs the rounds of one case: each member's untimed warm-up call first,
 // then rounds until every member's ratio to the first is known to
@@ -129,6 +112,10 @@ std::vector<planned_case> plan_rounds(const std::vector<const contender*>& group
 }
 
 
+// The names of the cases run_group would run, without running them.
+std::vector<std::string> group_cases(const std::vector<const contender*>& group, bool whole_group,
+                                     const grid_options& grid, const std::function<bool(const std::string&)>& wanted);
+
 // The cases of `grid` whose name `wanted` accepts, each run in rounds, type
 // by type. `progress` hears each case's name before it runs.
 std::vector<rounds_case> run_group(bench_run& run, const std::vector<const contender*>& group, bool whole_group,
@@ -137,6 +124,18 @@ std::vector<rounds_case> run_group(bench_run& run, const std::vector<const conte
                                    const std::function<void(const std::string&)>& progress = {});
 
 // The cases as JSON: the group, the options, and every member's figures in
-// every round.
-void write_rounds(std::FILE* out, const std::vector<const contender*>& group, const rounds_options& options,
-                  unsigned threads, const std::vector<rounds_case>& cases);
+// every round, each case's ratios from them (rounds_ratios).
+json rounds_document(const std::vector<const contender*>& group, const rounds_options& options, unsigned threads,
+                     const std::vector<rounds_case>& cases);
+
+// Sets a written case's "ratios" (each member's ratio to the first, with
+// its interval and the processes it rests on) and "widest" from its
+// "ns_per_call" series, split into processes by "rounds_per_process": one
+// process's median ratio, or processes_ratio over several.
+void rounds_ratios(json& written_case);
+
+// The documents of several processes of one group as one: each case's
+// rounds in process order, "rounds_per_process" saying where each process's
+// begin, and the ratios over all of them. Throws std::runtime_error where
+// the documents name different groups or cases.
+json merge_processes(const std::vector<json>& documents);
