@@ -13,8 +13,17 @@ The verdict is "B faster" or "B slower" where the interval lies on one side
 of 1, else "tie". Beside it, named as such, a second test: Wilcoxon's
 signed-rank p on all the rounds' ratios.
 
-Usage: tools/ab.py A B [--processes K] [--contender [NAME=]PATH ...] [--filter REGEX] [--rounds N]
-                       [--full_grid] [--input FILE ...] [--save FILE] [--build DIR]
+With --layouts=K (3 or more), A and B are libraries, and each process k of
+K loads other copies of them that differ only in code placement (built
+beside each library as LIB.layout1.so ... LIB.layoutK.so, see
+cmake/LayoutCopies.cmake): A's copy k, B's copy k+1, and as a third member
+A's copy k+2 (sortbench-rounds --layouts). The interval then includes what
+placement alone does, and A's two placements give the case's layout noise:
+the farthest from 1 that one process's median ratio of them fell. A verdict whose ratio lies within
+the layout noise reads "tie: within what code placement alone moves".
+
+Usage: tools/ab.py A B [--processes K | --layouts K] [--contender [NAME=]PATH ...] [--filter REGEX]
+                       [--rounds N] [--full_grid] [--input FILE ...] [--save FILE] [--build DIR]
        tools/ab.py --load FILE [FILE ...] [--build DIR]
 A and B are contender names: built-in ones, or libraries named with
 --contender=NAME=PATH (two builds of one sort load side by side that way).
@@ -27,7 +36,10 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ArgumentParser, ToolError, build_dir, executable, load_rounds, median, run_tool, wilcoxon_p
+from benchdata import (ArgumentParser, ToolError, build_dir, executable, load_rounds, median, median_ratio, run_tool,
+                       wilcoxon_p)
+
+PLACEMENT_TIE = "tie: within what code placement alone moves"
 
 
 def load_pair(source):
@@ -37,18 +49,32 @@ def load_pair(source):
     return group, cases
 
 
-def table(group, cases):
-    a, b = group
-    rests_on = cases[0].ratio(1).rests_on()
+def layout_noise(case):
+    """How far apart two placements of A ran in one process, at most: the
+    largest distance from 1 of a process's median ratio of A's third member
+    (A at another placement) to A."""
+    return max(abs(median_ratio(a, b).ratio - 1) for a, b in case.pairs(2))
+
+
+def verdict(r, noise):
+    said = r.verdict()
+    return PLACEMENT_TIE if said != "tie" and noise is not None and abs(r.ratio - 1) <= noise else said
+
+
+def table(group, cases, layouts=False):
+    a, b = group[:2]
+    rests_on = cases[0].ratio(1).rests_on() + (", a placement each" if layouts else "")
     lines = [f"B/A by paired rounds: A = {a}, B = {b}; ratio of {cases[0].figure} time, 95% interval "
              f"({rests_on}); second test: Wilcoxon signed-rank p",
-             "| case | A ns/call | B ns/call | B/A | 95% interval | processes | rounds | verdict | "
-             "second test: Wilcoxon p |",
-             "|---|---:|---:|---:|---|---:|---:|---|---:|"]
+             "| case | A ns/call | B ns/call | B/A | 95% interval | processes | rounds |"
+             + (" layout noise |" if layouts else "") + " verdict | second test: Wilcoxon p |",
+             "|---|---:|---:|---:|---|---:|---:|" + ("---:|" if layouts else "") + "---|---:|"]
     for c in cases:
         r = c.ratio(1)
+        noise = layout_noise(c) if layouts else None
         lines.append(f"| {c.name} | {median(c.ns[0]):,.0f} | {median(c.ns[1]):,.0f} | "
-                     f"{r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {r.processes} | {r.pairs} | {r.verdict()} | "
+                     f"{r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {r.processes} | {r.pairs} | "
+                     + (f"{noise:.2%} | " if layouts else "") + f"{verdict(r, noise)} | "
                      f"{wilcoxon_p(c.ns[0], c.ns[1]):.3g} |")
     return lines
 
@@ -67,10 +93,13 @@ def main():
     ap.add_argument("--input_text", action="store_true")
     ap.add_argument("--input_sizes")
     ap.add_argument("--processes", type=int, help="separate processes of rounds (default: sortbench-rounds' own)")
+    ap.add_argument("--layouts", type=int, help="processes that each load other placement copies of A and B")
     ap.add_argument("--save", type=Path, help="keep the rounds' JSON here")
     ap.add_argument("--load", type=Path, nargs="+", help="read rounds saved before instead of running")
     ap.add_argument("--build", help="build directory (default: the repository's build/release)")
     args = ap.parse_args()
+    if args.layouts is not None and args.processes is not None:
+        raise ToolError("--layouts=K runs K processes, a placement each: give it without --processes")
     with tempfile.TemporaryDirectory() as tmp:
         if args.load and len(args.load) > 1:
             path = Path(tmp) / "merged.json"
@@ -81,19 +110,23 @@ def main():
             if not args.a or not args.b:
                 raise ToolError("name the two contenders: tools/ab.py A B")
             path = args.save or Path(tmp) / "rounds.json"
-            command = [f"--group={args.a},{args.b}", f"--out={path}"]
-            command += [f"--processes={args.processes}"] if args.processes is not None else []
-            command += [f"--min_rounds={args.rounds}", f"--rounds={args.rounds}"] if args.rounds else []
+            common = [f"--min_rounds={args.rounds}", f"--rounds={args.rounds}"] if args.rounds else []
+            common += [f"--filter={args.filter}"] if args.filter else []
+            common += ["--full_grid"] if args.full_grid else []
+            common += [f"--{k}={v}" for k in ("input", "input_type", "input_sizes") if (v := getattr(args, k))]
+            common += ["--input_text"] if args.input_text else []
+            command = [f"--group={args.a},{args.b}", f"--out={path}"] + common
             command += [f"--contender={c}" for c in args.contender]
-            command += [f"--filter={args.filter}"] if args.filter else []
-            command += ["--full_grid"] if args.full_grid else []
-            command += [f"--{k}={v}" for k in ("input", "input_type", "input_sizes") if (v := getattr(args, k))]
-            command += ["--input_text"] if args.input_text else []
+            if args.layouts:
+                command += [f"--processes={args.layouts}", "--layouts"]
+            elif args.processes is not None:
+                command += [f"--processes={args.processes}"]
             rounds(args.build, command)
         group, cases = load_rounds(path)
-    if len(group) != 2:
+    placed = len(group) == 3 and group[2] == f"{group[0]}_placed"
+    if len(group) != 2 and not placed:
         raise ToolError(f"{path}: a group of {len(group)}; A/B compares two")
-    print("\n".join(table(group, cases)))
+    print("\n".join(table(group, cases, placed)))
 
 
 def rounds(build, flags):

@@ -225,11 +225,16 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
     if (processes > 1) {
         for (auto& other : other_processes(args, finalists, processes)) held_rounds.push_back(std::move(other));
     }
-    std::size_t heldout_rounds = 0;
-    for (const auto& process : held_rounds) heldout_rounds += process.front().size();
     const auto index = [&](const contender* c) {
         return static_cast<std::size_t>(std::find(finalists.begin(), finalists.end(), c) - finalists.begin());
     };
+    // Each process's own figure of the pick, as a reader pools processes.
+    json by_process = json::array();
+    for (const auto& process : held_rounds) {
+        by_process.push_back(rounded(median_ratio(process.at(0), process.at(index(pick))).ratio, 6));
+    }
+    std::size_t heldout_rounds = 0;
+    for (const auto& process : held_rounds) heldout_rounds += process.front().size();
     const bool reference_eligible = std::find(candidates.begin(), candidates.end(), reference) != candidates.end();
     const confirmation verdict = confirm(held_rounds, index(pick), index(runner_up), reference_eligible);
     const contender* best = finalists[verdict.best];
@@ -255,6 +260,8 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
                  {"reference", reference->id},
                  {"ratio", rounded(verdict.pick_over_reference.ratio, 4)},
                  {"interval", {rounded(verdict.pick_over_reference.low, 4), finite_or_null(verdict.pick_over_reference.high)}},
+                 {"interval_processes", processes},
+                 {"pick_over_reference_by_process", by_process},
                  {"tie", verdict.tie},
                  {"pick_over_runner_up", rounded(verdict.pick_over_runner_up.ratio, 4)},
                  {"pick_over_runner_up_interval",
@@ -280,7 +287,6 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
                  {"heldout_arrays", split->held_out},
                  {"race_rounds", race.rounds.front().size()},
                  {"heldout_rounds", heldout_rounds},
-                 {"processes", processes},
                  {"figure", race.cpu_figure ? "cpu" : "wall"},
                  {"command", command}};
         if (const auto path = given.value("json_out")) {

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ constexpr flag_spec flags[] = {
     {"filter", "REGEX", "only the cases whose name pattern/size[/type][/cold] it matches"},
     {"full_grid", "", "every element type on every pattern, size and cache state, not only the default run's"},
     {"width", "PCT", "stop a case once every ratio's 95% interval is within +-PCT% (default 2)"},
-    {"budget_s", "S", "or once the case has run S seconds (default 20)"},
+    {"budget_s", "S", "or once the case has run S seconds, shared by its processes (default 20)"},
     {"min_rounds", "N", "rounds per case before the interval is looked at (default 20)"},
     {"rounds", "N", "rounds per case, at most (default 200)"},
     {"round_ms", "MS", "each member's share of a round, at least, in milliseconds (default 2)"},
@@ -40,6 +41,9 @@ constexpr flag_spec flags[] = {
     {"processes", "K",
      "run the rounds in K processes, each with its own address-space layout, and give each ratio's interval over "
      "them (default 3); 1: this process's rounds alone"},
+    {"layouts", "",
+     "with --processes=K (3 or more), A and B named as --contender=NAME=PATH: process k loads A's placement copy k, "
+     "B's copy k+1 and, as a third member NAME_placed, A's copy k+2 (LIB.layoutN.so beside LIB.so)"},
     {"combine", "FILE", "instead of running, merge the files of separate processes of one group into one; repeatable",
      true},
     {"out", "FILE", "write the JSON there instead of to standard output"},
@@ -75,13 +79,65 @@ int write_document(const command_line& line, const json& doc)
     return line.finish(out);
 }
 
+// The n-th placement copy of a library, LIB.layoutN.so beside LIB.so, as
+// cmake/LayoutCopies.cmake builds them.
+std::string placement_copy(const std::string& library, unsigned n)
+{
+    const std::filesystem::path path(library);
+    const std::filesystem::path copy =
+        path.parent_path() / (path.stem().string() + ".layout" + std::to_string(n) + path.extension().string());
+    if (!std::filesystem::is_regular_file(copy)) {
+        throw flag_error(copy.string() + ": no placement copy " + std::to_string(n) + " of " +
+                         path.filename().string() + " (cmake/LayoutCopies.cmake builds them)");
+    }
+    return copy.string();
+}
+
+// Each process's own flags for --layouts: the group's first two libraries
+// at placements of their own, and the first at a third placement beside.
+std::vector<std::vector<std::string>> placement_flags(const parsed_flags& given, const std::vector<std::string>& names,
+                                                      unsigned processes)
+{
+    if (processes < 3 || names.size() != 2) {
+        throw flag_error("--layouts needs --processes=3 or more and a group of two");
+    }
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        std::string path;
+        for (const std::string& c : given.values("contender")) {
+            if (c.rfind(name + "=", 0) == 0) path = c.substr(name.size() + 1);
+        }
+        if (path.empty()) {
+            throw flag_error("--layouts moves the code of libraries: name " + name + " with --contender=" + name +
+                             "=PATH");
+        }
+        paths.push_back(path);
+    }
+    std::vector<std::vector<std::string>> out;
+    for (unsigned k = 0; k < processes; ++k) {
+        out.push_back({"--group=" + names[0] + "," + names[1] + "," + names[0] + "_placed",
+                       "--contender=" + names[0] + "=" + placement_copy(paths[0], k + 1),
+                       "--contender=" + names[1] + "=" + placement_copy(paths[1], (k + 1) % processes + 1),
+                       "--contender=" + names[0] + "_placed=" + placement_copy(paths[0], (k + 2) % processes + 1)});
+    }
+    return out;
+}
+
 // The same command once per process, each writing its own file, merged.
-int in_processes(const command_line& line, const std::vector<std::string>& args, unsigned processes)
+// The budget is the case's in all: each process has its share, so that
+// more processes make a verdict surer, not slower.
+int in_processes(const command_line& line, const std::vector<std::string>& args, unsigned processes,
+                 double budget_seconds, const std::vector<std::vector<std::string>>& placements)
 {
     const scratch_folder scratch;
     std::vector<std::vector<std::string>> runs;
+    const unsigned share = std::max(1U, static_cast<unsigned>(budget_seconds / processes));
+    std::vector<std::string> common = without_flag(without_flag(without_flag(args, "processes"), "out"), "budget_s");
+    if (!placements.empty()) common = without_flag(without_flag(without_flag(common, "layouts"), "group"), "contender");
     for (unsigned k = 1; k <= processes; ++k) {
-        std::vector<std::string> one = without_flag(without_flag(args, "processes"), "out");
+        std::vector<std::string> one = common;
+        if (!placements.empty()) one.insert(one.end(), placements[k - 1].begin(), placements[k - 1].end());
+        one.push_back("--budget_s=" + std::to_string(share));
         one.push_back("--processes=1");
         one.push_back("--out=" + scratch.file(std::to_string(k) + ".json"));
         runs.push_back(std::move(one));
@@ -151,7 +207,9 @@ int rounds_main(const command_line& line, const std::vector<std::string>& args)
     if (group_cases(group, !all, grid, wanted).empty()) {
         return line.refuse("no case that every member takes matches the filter");
     }
-    if (processes > 1) return in_processes(line, args, processes);
+    const auto placements = given.boolean("layouts") ? placement_flags(given, names, processes)
+                                                     : std::vector<std::vector<std::string>>{};
+    if (processes > 1) return in_processes(line, args, processes, options.budget_seconds, placements);
     std::size_t done = 0;
     const auto cases = run_group(run, group, !all, grid, wanted, options,
                                  [&](const std::string& name) { std::fprintf(stderr, "case %zu: %s\n", ++done, name.c_str()); });

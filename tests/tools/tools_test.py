@@ -21,6 +21,7 @@ from ratio_table import ratio_table, type_summary  # noqa: E402
 from report import compared, ratio_tables, verdict  # noqa: E402
 from threads_table import thread_rows  # noqa: E402
 from advice_check import regret  # noqa: E402
+from ab import PLACEMENT_TIE, layout_noise, verdict as ab_verdict  # noqa: E402
 from report import advice_section, growth_charts  # noqa: E402
 import plotly.graph_objects as go  # noqa: E402
 
@@ -286,6 +287,17 @@ class Views(unittest.TestCase):
 
 
 class Processes(unittest.TestCase):
+    def test_a_verdict_within_the_layout_noise_is_a_tie(self):
+        slower = benchdata.ProcessesRatio(1.01, 1.005, 1.015, 36, 3)
+        self.assertEqual(ab_verdict(slower, None), "B slower")
+        self.assertEqual(ab_verdict(slower, 0.005), "B slower")
+        self.assertEqual(ab_verdict(slower, 0.012), PLACEMENT_TIE)
+        # The noise is the farthest a process's A'/A median fell from 1.
+        case = benchdata.RoundsCase("random/1000", ["a", "b", "a_placed"], "cpu", [[10.0] * 16, [10.1] * 16,
+                                    [10.0] * 8 + [9.7] * 8], [[1.0] * 16] * 3, [[1.0] * 16] * 3,
+                                    [[1.0] * 16] * 3, processes=[8, 8])
+        self.assertAlmostEqual(layout_noise(case), 0.03)
+
     def test_interval_over_processes_by_hand(self):
         # Three processes whose rounds all give 1.00, 1.02 and 1.04. The logs
         # 0, 0.0198026, 0.0392207 have mean 0.0196744 and sd 0.0196102, so

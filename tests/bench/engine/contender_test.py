@@ -78,6 +78,27 @@ class Running(unittest.TestCase):
         self.assertEqual(len(row), 1, r.stdout)
         self.assertEqual([c.strip() for c in row[0].split("|")[6:8]], ["3", "18"])  # processes, rounds in all
 
+    def test_ab_over_placement_copies(self):
+        # Each copy of the example starts its sort elsewhere, and ab.py loads a
+        # different one in each process, with the layout noise beside.
+        addresses = set()
+        for k in (1, 2, 3):
+            symbols = run("nm", "-D", Path(EXAMPLE).with_name(f"libheapsort.layout{k}.so")).stdout.splitlines()
+            addresses |= {line.split()[0] for line in symbols if line.endswith(" sortbench_sort_int32")}
+        self.assertEqual(len(addresses), 3)
+        ab = [str(Path(__file__).resolve().parents[3] / "tools" / "ab.py"), "a", "b", f"--contender=a={EXAMPLE}",
+              f"--contender=b={EXAMPLE}", "--filter=^random/1000$", "--rounds=6"]
+        env = {**os.environ, "SORTBENCH_BUILD": str(BUILD)}
+        r = subprocess.run([*ab, "--layouts=3"], capture_output=True, text=True, timeout=120, env=env)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("layout noise", r.stdout)
+        row = [c.strip() for c in r.stdout.splitlines()[-1].split("|")]
+        self.assertEqual(row[6:8], ["3", "18"])
+        self.assertRegex(row[8], r"^\d+\.\d\d%$")
+        r = subprocess.run([*ab, "--layouts=99"], capture_output=True, text=True, timeout=120, env=env)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("libheapsort.layout", r.stderr)
+
 
     def test_hidden_costs_are_counted_per_call(self):
         """1,000 bytes in one allocation and one system call per call, next
