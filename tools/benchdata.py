@@ -65,8 +65,9 @@ class ArgumentParser(argparse.ArgumentParser):
     """argparse whose usage errors are one line and status 1, as every other
     error of the tools."""
 
-    def __init__(self, doc, **kw):
-        super().__init__(description=doc, formatter_class=argparse.RawDescriptionHelpFormatter, **kw)
+    def __init__(self, doc=None, **kw):
+        kw.setdefault("formatter_class", argparse.RawDescriptionHelpFormatter)
+        super().__init__(description=doc, **kw)
 
     def error(self, message):
         raise ToolError(message)

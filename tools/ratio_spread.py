@@ -40,7 +40,7 @@ def rounds_ratios(build, group, cases, extra):
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
         command = [str(executable(build, "sortbench-rounds")), f"--group={','.join(group)}", f"--filter={cases}",
-                   f"--out={out}", *extra]
+                   f"--out={out}", "--processes=1", *extra]
         run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if run.returncode != 0:
             raise ToolError(f"{' '.join(command)}: {run.stderr.strip()[-300:]}")

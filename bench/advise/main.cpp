@@ -29,7 +29,7 @@ namespace {
 constexpr flag_spec flags[] = {
     {"stable", "", "only contenders measured to keep equal keys in their input order"},
     {"in_place", "", "only contenders that allocate nothing during the call"},
-    {"threads", "N", "parallel contenders on up to N threads (default 1: none)"},
+    {"threads", "N", "parallel contenders on up to N threads (default: SORTBENCH_MAX_THREADS, else 1: none)"},
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable",
      true},
     {"budget_s", "S", "the whole advice's time, about (default 60)"},
@@ -134,7 +134,7 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
     advice_constraints constraints;
     constraints.stable = given.boolean("stable");
     constraints.in_place = given.boolean("in_place");
-    constraints.threads = line.number("threads", 1, 1024, 1);
+    constraints.threads = line.thread_limit(1);
     const double budget = line.number("budget_s", 2, 86400, 60);
     const unsigned processes = line.number("processes", 1, 100, default_processes);
     if (constraints.in_place && !allocations_counted()) {
@@ -178,7 +178,7 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
         candidate_facts facts;
         facts.takes_type = static_cast<bool>(c.of<T>().sort);
         facts.quadratic_here = quadratic_here(c, run.data()->pattern(), n);
-        if (constraints.stable && c.of<kv16>().sort) facts.stable = !first_instability(c).has_value();
+        if (constraints.stable && c.of<kv16>().sort) facts.stable = !first_instability(c, constraints.threads).has_value();
         if (constraints.in_place && facts.takes_type) {
             if (c.parallel()) c.use_threads(constraints.threads);
             run.data()->fill(std::span(probe), 0);

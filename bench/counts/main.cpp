@@ -53,6 +53,9 @@ constexpr flag_spec flags[] = {
     {"write_type", "TYPE", "their element type (default int32)", false, type_names},
     {"write_size", "N", "their size"},
     {"write_arrays", "K", "how many (default: as many as a batch of the suite holds)"},
+    {"threads", "N",
+     "threads that count --growth's cases, and a parallel sort's in the stability check (default: "
+     "SORTBENCH_MAX_THREADS, else the hardware's)"},
     {"help", "", "this list"},
 };
 
@@ -189,7 +192,7 @@ claims_options growth_flags(const command_line& line)
     if (o.growth.sizes.empty() || o.growth.sizes.back() != top) o.growth.sizes.push_back(top);
     o.growth.fit_to = top;
     o.growth.fit_from = std::max(1000u, top / 100);
-    o.growth.threads = line.thread_limit("");
+    o.growth.threads = line.thread_limit();
     o.worst.n = line.number("worst_size", 2, 10000000, 10000);
     o.worst.seed = line.number("seed", 0, 4294967295u, 1);
     o.worst.budget = std::uint64_t{1000000} * line.number("worst_budget", 1, 1000000, 4000);
@@ -259,7 +262,7 @@ int print_worst(const command_line& line, const std::vector<const contender*>& c
     return line.finish(stdout);
 }
 
-void print_stability(const std::vector<contender>& all)
+void print_stability(const std::vector<contender>& all, unsigned threads)
 {
     std::printf("%-21s %s\n", "contender", "equal keys (kv16, payload = input position)");
     for (const contender& c : all) {
@@ -267,7 +270,7 @@ void print_stability(const std::vector<contender>& all)
             std::printf("%-21s %s\n", c.id.c_str(), "does not sort kv16");
             continue;
         }
-        const std::optional<std::string> where = first_instability(c);
+        const std::optional<std::string> where = first_instability(c, threads);
         std::printf("%-21s %s\n", c.id.c_str(), where ? ("unstable (first seen on " + *where + ")").c_str() : "stable");
     }
 }
@@ -350,7 +353,7 @@ int counts_main(const command_line& line)
     } else if (given.boolean("patterns")) {
         write_pattern_measures(stdout, pattern_probe_size, as_json);
     } else if (given.boolean("stability")) {
-        print_stability(run.contenders());
+        print_stability(run.contenders(), line.thread_limit());
     } else {
         grid_options grid;
         grid.full_grid = given.boolean("full_grid");

@@ -87,11 +87,20 @@ std::function<bool(const std::string&)> command_line::filter(std::string_view fl
     }
 }
 
-unsigned command_line::thread_limit(std::string_view flag) const
+unsigned command_line::thread_limit(std::optional<unsigned> fallback) const
 {
-    if (const auto text = own_.value(flag)) return whole_number_flag(flag, *text, 1, 65536);
-    if (const char* env = std::getenv("SORTBENCH_MAX_THREADS")) return whole_number_flag(flag, env, 1, 65536);
-    return std::max(1u, std::thread::hardware_concurrency());
+    for (const std::string_view flag : {"threads", "max_threads"}) {
+        if (const auto text = own_.value(flag)) return whole_number_flag(flag, *text, 1, 65536);
+    }
+    if (const char* env = std::getenv("SORTBENCH_MAX_THREADS")) {
+        const auto n = whole_number(env, 1, 65536);
+        if (!n) {
+            throw flag_error("the SORTBENCH_MAX_THREADS variable must be a whole number from 1 to 65536, not '" +
+                             std::string(env) + "'");
+        }
+        return *n;
+    }
+    return fallback ? *fallback : std::max(1u, std::thread::hardware_concurrency());
 }
 
 std::unique_ptr<user_data> command_line::input() const

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -52,9 +53,11 @@ public:
     // without it). flag_error for an expression that does not compile.
     std::function<bool(const std::string&)> filter(std::string_view flag = "filter") const;
 
-    // The parallel sorts' largest thread count: --`flag`, else the
-    // SORTBENCH_MAX_THREADS variable, else the hardware's threads.
-    unsigned thread_limit(std::string_view flag) const;
+    // The parallel sorts' largest thread count: --threads (or the suite's
+    // older --max_threads), else the SORTBENCH_MAX_THREADS variable, else
+    // `fallback`, else the hardware's threads. flag_error naming the flag or
+    // the variable that was wrong.
+    unsigned thread_limit(std::optional<unsigned> fallback = {}) const;
 
     // The data --input names, read as the input flags say; null without
     // --input. Throws flag_error or input_error with one line.

@@ -180,7 +180,7 @@ std::vector<judged_claim> judge_claims(std::span<const contender* const> contend
             if (worst && found != nullptr) found->emplace_back(c->id, *worst);
         }
         std::optional<std::optional<std::string>> unstable;
-        if (stable_wanted && c->of<kv16>().sort) unstable = first_instability(*c);
+        if (stable_wanted && c->of<kv16>().sort) unstable = first_instability(*c, options.growth.threads);
 
         for (const claim& k : all) {
             const auto s = std::find_if(series.begin(), series.end(),

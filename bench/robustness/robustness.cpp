@@ -4,21 +4,21 @@
 #include <cmath>
 #include <vector>
 
-grid_options stability_grid()
+grid_options stability_grid(unsigned threads)
 {
     grid_options grid;
     grid.warm_only = true;
     grid.widest_only = true;
-    grid.max_threads = 2;
+    grid.max_threads = std::max(2U, threads);
     grid.sizes = {10, 100, 1000, 10000};
     return grid;
 }
 
-std::optional<std::string> first_instability(const contender& c)
+std::optional<std::string> first_instability(const contender& c, unsigned threads)
 {
     std::optional<std::string> found;
     std::vector<kv16> a;
-    for_each_case<kv16>({&c}, stability_grid(), [&](const grid_case& g) {
+    for_each_case<kv16>({&c}, stability_grid(threads), [&](const grid_case& g) {
         if (found) return;
         if (c.parallel()) c.use_threads(g.threads);
         a.resize(g.n);

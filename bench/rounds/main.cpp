@@ -37,7 +37,7 @@ constexpr flag_spec flags[] = {
     {"min_rounds", "N", "rounds per case before the interval is looked at (default 20)"},
     {"rounds", "N", "rounds per case, at most (default 200)"},
     {"round_ms", "MS", "each member's share of a round, at least, in milliseconds (default 2)"},
-    {"threads", "N", "threads for a parallel member (default: the hardware's)"},
+    {"threads", "N", "threads for a parallel member (default: SORTBENCH_MAX_THREADS, else the hardware's)"},
     {"processes", "K",
      "run the rounds in K processes, each with its own address-space layout, and give each ratio's interval over "
      "them (default 3); 1: this process's rounds alone"},
@@ -183,7 +183,7 @@ int rounds_main(const command_line& line, const std::vector<std::string>& args)
         options.width = pct / 100;
     }
     options.round_seconds = line.number("round_ms", 1, 60000, 2) / 1000.0;
-    const unsigned threads = line.thread_limit("threads");
+    const unsigned threads = line.thread_limit();
     const auto wanted = line.filter();
     const unsigned processes = line.number("processes", 1, 100, default_processes);
 

@@ -31,7 +31,9 @@ constexpr flag_spec own_flags[] = {
     {"contender", "[NAME=]PATH", "a contender library (include/sortbench/contender.h), named NAME if given; repeatable", true},
     {"full_grid", "", "every element type on every pattern, size and cache state, not only int32's"},
     {"huge", "", "also 100,000,000 elements (random and ascending int32 and int64), if the memory is there"},
-    {"max_threads", "N", "the parallel sorts run at 1, 2, 4, ... up to N threads (default: the hardware's)"},
+    {"threads", "N",
+     "the parallel sorts run at 1, 2, 4, ... up to N threads (default: SORTBENCH_MAX_THREADS, else the hardware's)"},
+    {"max_threads", "N", "the same as --threads, its older spelling"},
     {"help", "", "this list, then Google Benchmark's flags"},
 };
 
@@ -112,7 +114,7 @@ int main(int argc, char** argv)
         if (grid.huge) {
             if (const std::string why = huge_run_refusal(available_memory()); !why.empty()) throw flag_error(why);
         }
-        grid.max_threads = line.thread_limit("max_threads");
+        grid.max_threads = line.thread_limit();
         libraries = line.flags().values("contender");
 
         const parsed_flags peeked(rest, peeked_flags);

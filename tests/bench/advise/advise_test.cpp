@@ -3,6 +3,7 @@
 // scripted rounds.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -86,7 +87,7 @@ TEST(Advice, ConstraintsLeaveInWhatMeetsThem)
     const auto facts = [&](const contender& c) {
         candidate_facts f;
         f.takes_type = static_cast<bool>(c.of<std::int32_t>().sort);
-        f.stable = !first_instability(c).has_value();
+        f.stable = !first_instability(c, 2).has_value();
         if (allocations_counted()) {
             std::vector<std::int32_t> a(10000);
             fill_pattern(pattern::random, a, 1);
@@ -156,6 +157,23 @@ TEST(Advice, TieAndRegretOnScriptedRounds)
     const confirmation unmet = confirm(scripted(std::vector<double>(12, 20), std::vector<double>(12, 30),
                                                 std::vector<double>(12, 40)), 1, 2, false);
     EXPECT_EQ(unmet.best, 1u);
+}
+
+// Held out over two processes, the pick's ratio is theirs together: one
+// process that saw it at 0.5 of the reference and one at 0.6 give neither
+// alone, and an interval that holds both; the runner-up that won in one
+// process and lost in the other is a tie.
+TEST(Advice, ConfirmationOverProcesses)
+{
+    const std::vector<double> reference(12, 100);
+    const held_out_rounds held{{reference, std::vector<double>(12, 50), std::vector<double>(12, 55)},
+                               {reference, std::vector<double>(12, 60), std::vector<double>(12, 55)}};
+    const confirmation c = confirm(held, 1, 2);
+    EXPECT_NEAR(c.pick_over_reference.ratio, std::sqrt(0.5 * 0.6), 1e-12);
+    EXPECT_LT(c.pick_over_reference.low, 0.5);
+    EXPECT_GT(c.pick_over_reference.high, 0.6);
+    EXPECT_EQ(c.pick_over_reference.processes, 2u);
+    EXPECT_TRUE(c.tie);
 }
 
 // The reference races in every group but is picked only where it meets the

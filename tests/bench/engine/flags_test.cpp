@@ -1,9 +1,12 @@
-// The flag parser both programs use.
+// The flag parser every program uses, and the thread limit it reads.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bench/engine/cli.hpp"
 #include "bench/engine/flags.hpp"
 
 namespace {
@@ -58,3 +61,33 @@ TEST(Flags, WholeNumbersInRange)
 }
 
 }  // namespace
+
+// One thread limit in every program: --threads, the suite's older
+// --max_threads, then the variable; whichever is wrong is named.
+TEST(Flags, ThreadLimitNamesWhatWasWrong)
+{
+    constexpr flag_spec own[] = {{"threads", "N", ""}, {"max_threads", "N", ""}};
+    constexpr program_spec program{"p", "", own};
+    const auto limit = [&](std::vector<std::string> args, std::optional<unsigned> fallback = {}) {
+        return command_line(program, std::move(args)).thread_limit(fallback);
+    };
+    ::setenv("SORTBENCH_MAX_THREADS", "3", 1);
+    EXPECT_EQ(limit({"--threads=5"}), 5u);
+    EXPECT_EQ(limit({"--max_threads=6"}), 6u);
+    EXPECT_EQ(limit({}), 3u);
+    ::setenv("SORTBENCH_MAX_THREADS", "many", 1);
+    try {
+        limit({}, 1);
+        ADD_FAILURE() << "SORTBENCH_MAX_THREADS=many accepted";
+    } catch (const flag_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("the SORTBENCH_MAX_THREADS variable", 0), 0u) << e.what();
+    }
+    ::unsetenv("SORTBENCH_MAX_THREADS");
+    EXPECT_EQ(limit({}, 1), 1u);
+    try {
+        limit({"--threads=0"});
+        ADD_FAILURE() << "--threads=0 accepted";
+    } catch (const flag_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("--threads must be", 0), 0u) << e.what();
+    }
+}

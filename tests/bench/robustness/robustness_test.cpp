@@ -456,7 +456,7 @@ TEST(Contenders, StabilityAsFound)
                                        "sample_sort", "parallel_stable_sort"};
     const bench_run run;
     for (const contender& c : run.contenders()) {
-        EXPECT_EQ(!first_instability(c).has_value(), stable.count(c.id) == 1) << c.id;
+        EXPECT_EQ(!first_instability(c, 2).has_value(), stable.count(c.id) == 1) << c.id;
     }
 }
 

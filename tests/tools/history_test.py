@@ -1,0 +1,112 @@
+"""The history's store: a record is all or nothing, even under kill -9; two
+writers at once both land; merging twice adds nothing and keeps machines
+apart; a damaged file, another program's, or a newer store's is refused in
+one line and left as it was; and a store of the first schema is read."""
+
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+TOOLS = Path(__file__).resolve().parents[2] / "tools"
+sys.path.insert(0, str(TOOLS))
+from benchdata import ToolError  # noqa: E402
+from timeline.store import Figure, Record, Store  # noqa: E402
+
+MACHINE = {"vendor": "AuthenticAMD", "family": "26", "model": "2", "compiler": "GCC 12.2.0"}
+# A writer in a process of its own: argv is the store, a name, how many
+# records, and "die" to kill itself with SIGKILL inside its last record's
+# transaction, after half its figures.
+WRITER = f"""
+import os, signal, sys
+sys.path.insert(0, {str(TOOLS)!r})
+from timeline.store import Figure, Record, Store
+db, name, count, die = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4] == "die"
+store = Store(db)
+def figures(last):
+    for k in range(100):
+        if last and die and k == 50:
+            os.kill(os.getpid(), signal.SIGKILL)
+        yield Figure("std_sort", "random/1000", "comparisons", k, exact=True)
+for i in range(count):
+    store.add(Record(f"{{name}}-{{i}}", {MACHINE!r}, "2026-12-08", "test", "counts"), figures(i == count - 1))
+"""
+
+
+def writer(db, name, count, die=False):
+    return subprocess.Popen([sys.executable, "-c", WRITER, str(db), name, str(count), "die" if die else "live"])
+
+
+def figures_in(db):
+    with sqlite3.connect(db) as c:
+        return c.execute("SELECT count(*) FROM figure").fetchone()[0], c.execute(
+            "SELECT count(*) FROM record").fetchone()[0]
+
+
+class TheStore(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.db = Path(self.tmp.name) / "history.db"
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def test_a_writer_killed_mid_record_leaves_the_store_as_it_was(self):
+        self.assertEqual(writer(self.db, "a", 3).wait(), 0)
+        before = figures_in(self.db)
+        self.assertEqual(writer(self.db, "b", 2, die=True).wait(), -9)
+        # b's first record landed whole; its second, killed half-way, not at all.
+        self.assertEqual(figures_in(self.db), (before[0] + 100, before[1] + 1))
+        store = Store(self.db)
+        self.assertEqual(store.db.execute("PRAGMA integrity_check").fetchone()[0], "ok")
+        self.assertTrue(store.add(Record("b-1", MACHINE, "2026-12-08", "test", "counts"), []))
+        store.close()
+
+    def test_two_writers_at_once_both_land(self):
+        procs = [writer(self.db, name, 200) for name in ("a", "b")]
+        self.assertEqual([p.wait() for p in procs], [0, 0])
+        self.assertEqual(figures_in(self.db), (40000, 400))
+
+    def test_merging_twice_adds_nothing_and_keeps_machines_apart(self):
+        other = Path(self.tmp.name) / "other.db"
+        for path, model in ((self.db, "2"), (other, "1")):
+            store = Store(path)
+            store.add(Record(f"run-{model}", {**MACHINE, "model": model}, "2026-12-08", "test", "counts"),
+                      [Figure("std_sort", "random/1000", "comparisons", 11450, exact=True)])
+            store.close()
+        store = Store(self.db)
+        self.assertEqual([store.merge(other), store.merge(other)], [1, 0])
+        self.assertEqual(sorted(r.machine["model"] for r, _ in store.records()), ["1", "2"])
+        self.assertEqual(store.db.execute("SELECT count(DISTINCT generation) FROM machine").fetchone()[0], 2)
+        store.close()
+
+    def test_what_is_not_a_store_is_refused_and_left_alone(self):
+        damaged = Path(self.tmp.name) / "damaged.db"
+        damaged.write_bytes(b"not a database at all" * 100)
+        foreign = Path(self.tmp.name) / "foreign.db"
+        with sqlite3.connect(foreign) as c:
+            c.execute("CREATE TABLE t (x)")
+        Store(self.db).close()
+        with sqlite3.connect(self.db) as c:
+            c.execute("PRAGMA user_version = 99")
+        for path, words in ((damaged, "damaged"), (foreign, "another program"), (self.db, "newer")):
+            before = path.read_bytes()
+            with self.assertRaises(ToolError) as e:
+                Store(path)
+            self.assertIn(words, str(e.exception))
+            self.assertEqual(path.read_bytes(), before)
+
+    def test_a_store_of_the_first_schema_is_read(self):
+        with sqlite3.connect(self.db) as c:
+            c.executescript((Path(__file__).parent / "data" / "history-v1.sql").read_text())
+        records = Store(self.db, create=False).records()
+        self.assertEqual([(r.kind, r.libraries, len(f)) for r, f in records],
+                         [("rounds", {"heapsort": "abc123"}, 1)])
+        self.assertEqual(records[0][1][0].figure, "ratio_to:std_sort")
+
+
+if __name__ == "__main__":
+    unittest.main()
