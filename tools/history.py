@@ -11,6 +11,9 @@
       brings another machine's records in; merging twice adds nothing.
   tools/history.py list [--db FILE]
       one line a record.
+  tools/history.py series [--figure NAME] [--db FILE]
+      one line a series: machine generation x platform x contender x case x
+      figure, with its points; never mixing generations or platforms.
 
 The store is sortbench-history.db in the working folder unless --db names
 another. A file that is not a store, another program's SQLite file, or a
@@ -20,6 +23,7 @@ store of a newer version is refused in one line, and left as it was.
 from pathlib import Path
 
 from benchdata import ArgumentParser, ToolError, run_tool
+from timeline.series import all_series
 from timeline.sources import library_revision, now, read_source, uid_of
 from timeline.store import Record, Store
 
@@ -70,6 +74,19 @@ def listing(args):
         store.close()
 
 
+def series(args):
+    store = Store(args.db, create=False)
+    try:
+        found = all_series(store.records(), args.figure)
+    finally:
+        store.close()
+    for key, s in sorted(found.items(), key=lambda kv: str(kv[0])):
+        last = s.points[-1]
+        print(f"{key}: {len(s.points)} points, last {last.value:.6g}"
+              + (f" ({last.low:.6g}..{last.high:.6g})" if last.low is not None and not last.exact else "")
+              + (" exact" if last.exact else ""))
+
+
 def main():
     ap = ArgumentParser(__doc__)
     sub = ap.add_subparsers(dest="command_name", required=True)
@@ -81,10 +98,12 @@ def main():
     mer = sub.add_parser("merge")
     mer.add_argument("other", type=Path)
     lst = sub.add_parser("list")
-    for p in (rec, mer, lst):
+    ser = sub.add_parser("series")
+    ser.add_argument("--figure", help="only this figure, e.g. ratio_to:std_sort or comparisons")
+    for p in (rec, mer, lst, ser):
         p.add_argument("--db", type=Path, default=Path(DEFAULT_DB))
     args = ap.parse_args()
-    {"record": record, "merge": merge, "list": listing}[args.command_name](args)
+    {"record": record, "merge": merge, "list": listing, "series": series}[args.command_name](args)
 
 
 if __name__ == "__main__":

@@ -59,3 +59,6 @@ std::vector<contender> scalar_anchor_contenders();
 
 // The instruction set vqsort dispatches to on this machine, e.g. "AVX3".
 std::string vqsort_target();
+
+// The version of Highway the anchors were built against, as "1.0.3".
+std::string highway_version();

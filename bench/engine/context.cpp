@@ -1,6 +1,11 @@
 #include "context.hpp"
 
+#include <gnu/libc-version.h>
+#include <sys/utsname.h>
 #include <unistd.h>
+
+#include <boost/version.hpp>
+#include <oneapi/tbb/version.h>
 
 #include <algorithm>
 #include <fstream>
@@ -12,6 +17,12 @@
 #include "contenders.hpp"
 
 namespace {
+
+std::string kernel_release()
+{
+    utsname u{};
+    return uname(&u) == 0 ? std::string(u.release) : std::string("unknown");
+}
 
 std::string first_line(const char* path)
 {
@@ -138,6 +149,13 @@ std::vector<std::pair<std::string, std::string>> environment_context()
         {"transparent_huge_pages", thp == "unavailable" ? thp : selected_setting(thp)},
         {"cpu_governor", first_line("/sys/devices/system/cpu/cpu0/cpufreq/scaling_governor")},
         {"vqsort_target", vqsort_target()},
+        // What a result's history must not mix: the kernel, the C library
+        // and the libraries the anchors were built against.
+        {"kernel", kernel_release()},
+        {"glibc", gnu_get_libc_version()},
+        {"highway_version", highway_version()},
+        {"boost_version", BOOST_LIB_VERSION},
+        {"onetbb_version", TBB_VERSION_STRING},
         {"pattern_seeds", "array k of a batch (k = 0, 1, ...) is made by std::mt19937 seeded with k + 1"},
         {"cold", "each /cold batch is copied into place with non-temporal stores, so no cache holds it"},
     };

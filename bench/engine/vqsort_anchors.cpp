@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstddef>
 #include <hwy/contrib/sort/vqsort.h>
+#include <hwy/highway.h>
 #include <hwy/targets.h>
 #include <type_traits>
 
@@ -105,6 +106,11 @@ std::vector<contender> anchor_contenders()
         out.push_back(std::move(c));
     }
     return out;
+}
+
+std::string highway_version()
+{
+    return std::to_string(HWY_MAJOR) + "." + std::to_string(HWY_MINOR) + "." + std::to_string(HWY_PATCH);
 }
 
 std::string vqsort_target()

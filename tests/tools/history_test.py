@@ -14,6 +14,7 @@ from pathlib import Path
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS))
 from benchdata import ToolError  # noqa: E402
+from timeline.series import all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
 
 MACHINE = {"vendor": "AuthenticAMD", "family": "26", "model": "2", "compiler": "GCC 12.2.0"}
@@ -106,6 +107,22 @@ class TheStore(unittest.TestCase):
         self.assertEqual([(r.kind, r.libraries, len(f)) for r, f in records],
                          [("rounds", {"heapsort": "abc123"}, 1)])
         self.assertEqual(records[0][1][0].figure, "ratio_to:std_sort")
+
+
+class Series(unittest.TestCase):
+    def test_a_series_keeps_to_one_generation_in_commit_order(self):
+        def run(uid, model, position, value):
+            return (Record(uid, {**MACHINE, "model": model}, f"2026-12-0{9 - position}", "test", "rounds", "s",
+                           {"heap": f"rev{position}"}, position),
+                    [Figure("heap", "random/1000", "ratio_to:std_sort", value, value * 0.99, value * 1.01, 20)])
+        found = all_series([run("c", "2", 2, 1.2), run("a", "2", 0, 1.0), run("b", "1", 1, 1.1), run("d", "2", 1, 1.1)])
+        self.assertEqual(len(found), 2)  # Zen 5 and the other model apart
+        zen5 = next(s for k, s in found.items() if "model 2" in k.generation)
+        self.assertEqual([p.commit for p in zen5.points], ["rev0", "rev1", "rev2"])  # by position, not by date
+        other = next(s for k, s in found.items() if "model 1" in k.generation)
+        with self.assertRaises(ToolError) as e:
+            comparable(zen5, other)
+        self.assertIn("generations", str(e.exception))
 
 
 if __name__ == "__main__":

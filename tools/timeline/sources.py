@@ -48,7 +48,7 @@ def this_machine():
     machine.update({"vendor": info.get("vendor_id", "unknown"), "family": info.get("cpu family", "unknown"),
                     "model": info.get("model", "unknown"), "stepping": info.get("stepping", "unknown"),
                     "microcode": info.get("microcode", "unknown"), "caches": ", ".join(caches) or "unknown",
-                    "kernel": platform.release(), "glibc": " ".join(platform.libc_ver()) or "unknown"})
+                    "kernel": platform.release(), "glibc": platform.libc_ver()[1] or "unknown"})
     return machine
 
 

@@ -66,8 +66,8 @@ TEST(Flags, WholeNumbersInRange)
 // --max_threads, then the variable; whichever is wrong is named.
 TEST(Flags, ThreadLimitNamesWhatWasWrong)
 {
-    constexpr flag_spec own[] = {{"threads", "N", ""}, {"max_threads", "N", ""}};
-    constexpr program_spec program{"p", "", own};
+    static constexpr flag_spec own[] = {{"threads", "N", ""}, {"max_threads", "N", ""}};
+    const program_spec program{"p", "", own};
     const auto limit = [&](std::vector<std::string> args, std::optional<unsigned> fallback = {}) {
         return command_line(program, std::move(args)).thread_limit(fallback);
     };
