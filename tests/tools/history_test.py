@@ -11,9 +11,12 @@ import tempfile
 import unittest
 from pathlib import Path
 
+import numpy as np
+
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS))
 from benchdata import ToolError  # noqa: E402
+from timeline.detector import change_points, scores  # noqa: E402
 from timeline.series import all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
 
@@ -123,6 +126,21 @@ class Series(unittest.TestCase):
         with self.assertRaises(ToolError) as e:
             comparable(zen5, other)
         self.assertIn("generations", str(e.exception))
+
+
+class Detector(unittest.TestCase):
+    def test_the_split_score_by_hand(self):
+        # [0, 0, 1, 1] split after one value: the sides lie 2/3 apart in
+        # all (4/3 between, 2/3 within the right), weighted by 1*3/4.
+        self.assertEqual(scores(np.array([0.0, 0.0, 1.0, 1.0]), 0, 4, 1), {1: 0.5, 2: 2.0, 3: 0.5})
+
+    def test_a_step_is_found_where_it_is_and_the_same_every_time(self):
+        rng = np.random.default_rng(5)
+        z = np.concatenate([1 + 0.01 * rng.standard_normal(15), 1.03 + 0.01 * rng.standard_normal(15)])
+        found = change_points(z)
+        self.assertEqual(len(found), 1)
+        self.assertLessEqual(abs(found[0].index - 15), 1)
+        self.assertEqual(change_points(z), found)
 
 
 if __name__ == "__main__":
