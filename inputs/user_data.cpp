@@ -160,6 +160,7 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
     if (data->count_ == 0) throw input_error(path + ": empty");
     if (data->count_ > UINT32_MAX) throw input_error(path + ": more than 2^32 - 1 values");
     const auto count = static_cast<std::uint32_t>(data->count_);
+    data->sizes_given_ = !sizes.empty();
     if (sizes.empty()) {
         std::copy_if(suite_sizes.begin(), suite_sizes.end(), std::back_inserter(sizes),
                      [&](std::uint32_t n) { return n <= count; });

@@ -36,6 +36,8 @@ public:
     const pattern_info& pattern() const { return info_; }
     std::size_t count() const { return count_; }
     const std::vector<std::uint32_t>& sizes() const { return sizes_; }
+    // Whether the sizes were asked for, rather than the suite's defaults.
+    bool sizes_given() const { return sizes_given_; }
 
     template <class T>
     const std::vector<T>& values() const
@@ -67,6 +69,7 @@ private:
     pattern_info info_{pattern::from_file, {}, 0};
     std::size_t count_ = 0;
     std::vector<std::uint32_t> sizes_;
+    bool sizes_given_ = false;
     per_type<std::vector> values_;
     std::string bytes_;  // a string file's contents, which its records point into
 };

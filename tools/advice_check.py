@@ -21,12 +21,8 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from benchdata import ArgumentParser, ToolError, build_dir, compiled, executable, load_rounds, median_ratio, run_tool
-
-PATTERNS = ["ascending", "descending", "random", "few_distinct", "all_equal", "organ_pipe", "sawtooth", "distinct_2",
-            "distinct_16", "distinct_256", "random_tail", "push_front", "zipf", "middle_pivot_killer", "p5",
-            "exponential", "sqrt_swaps", "rootdup", "twodup", "eightdup", "bit_reversal", "asc_saws", "desc_saws",
-            "median3_killer"]
+from benchdata import (ArgumentParser, ToolError, build_dir, compiled, executable, listed_names, load_rounds,
+                       median_ratio, run_tool)
 
 
 def run(command):
@@ -86,7 +82,7 @@ def main():
     rows = []
     with tempfile.TemporaryDirectory() as tmp:
         files = []
-        for p in (p for p in PATTERNS if wanted.search(p)):
+        for p in (p for p in listed_names(build, "sortbench-counts", "write") if wanted.search(p)):
             path = Path(tmp) / f"{p}_file.int32"
             with open(path, "wb") as f:
                 subprocess.run([executable(build, "sortbench-counts"), f"--write={p}", f"--write_size={args.size}",

@@ -10,6 +10,7 @@ import math
 import os
 import re
 import statistics
+import subprocess
 import sys
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -113,6 +114,16 @@ def routines(build: Path):
 
 
 # --- statistics ---------------------------------------------------------
+
+def listed_names(build: Path, program: str, flag: str):
+    """The names a program's --help lists for --FLAG ("one of: a, b, c"):
+    patterns, types and contenders come from the programs, never a copy."""
+    run = subprocess.run([str(executable(build, program)), "--help"], capture_output=True, text=True)
+    m = re.search(rf"^\s*--{re.escape(flag)}=\S+.*one of: (.+)$", run.stdout, re.M)
+    if not m:
+        raise ToolError(f"{program} --help lists no names for --{flag}")
+    return [name.strip() for name in m[1].split(",")]
+
 
 def median(values):
     return statistics.median(values)

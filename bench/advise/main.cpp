@@ -141,8 +141,18 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
         return line.refuse("--in_place: allocations cannot be counted in this build (another layer owns malloc)");
     }
     // One size given (--input_sizes=N) is the arrays'; otherwise the file is
-    // cut in four.
-    const std::uint32_t asked = data->sizes().size() == 1 && data->sizes()[0] < data->count() ? data->sizes()[0] : 0;
+    // cut in four. A size that leaves no array to hold out is refused, not
+    // quietly replaced.
+    std::uint32_t asked = 0;
+    if (data->sizes_given()) {
+        if (data->sizes().size() != 1) return line.refuse("--input_sizes: the advice takes one size, the arrays'");
+        asked = data->sizes()[0];
+        if (asked > data->count() / 2) {
+            return line.refuse("--input_sizes=" + std::to_string(asked) + ": arrays of that size leave none to hold " +
+                               "out of " + std::to_string(data->count()) + " values; the largest that does is " +
+                               std::to_string(data->count() / 2));
+        }
+    }
     const auto split = split_data(data->count(), asked);
     if (!split) {
         return line.refuse(data->path() + ": " + std::to_string(data->count()) +

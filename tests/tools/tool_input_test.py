@@ -4,6 +4,7 @@ line naming the input, with status 1 and no traceback."""
 import json
 import os
 import subprocess
+import sys
 import tempfile
 import unittest
 from pathlib import Path
@@ -101,6 +102,16 @@ class BadInput(unittest.TestCase):
             certificate.write_text(json.dumps({"certificate": [{"contender": "x"}]}))
             self.assert_one_line(self.run_tool("report.py", [str(run), "--certificate", str(certificate), "-o",
                                                              f"{tmp}/r.html"]), str(certificate))
+
+
+class NamesFromThePrograms(unittest.TestCase):
+    def test_the_help_lists_every_pattern_and_type(self):
+        sys.path.insert(0, str(TOOLS))
+        from benchdata import build_dir, listed_names
+        build = build_dir(os.environ.get("SORTBENCH_BUILD"))
+        patterns = listed_names(build, "sortbench-counts", "write")
+        self.assertEqual((len(patterns), patterns[0], patterns[-1]), (24, "ascending", "median3_killer"))
+        self.assertEqual(len(listed_names(build, "sortbench-counts", "write_type")), 8)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # sortbench-advise refuses, in one line and with status 1, a file too small
-# to hold out arrays from, a file that is not there, and a line that is not
-# a number.
+# to hold out arrays from, a file that is not there, a line that is not a
+# number, and arrays too large to leave any held out.
 set -u
 advise=$1
 dir=$(mktemp -d)
@@ -20,4 +20,6 @@ check "too few" --input="$dir/tiny.txt" --input_text
 check "missing" --input="$dir/missing.txt" --input_text
 check "bad.txt" --input="$dir/bad.txt" --input_text
 check "input=FILE" --stable
+seq 1 100 > "$dir/hundred.txt"
+check "the largest that does is 50" --input="$dir/hundred.txt" --input_text --input_sizes=100
 echo refused
