@@ -261,7 +261,7 @@ void write_certificate(std::FILE* out, const std::vector<certificate_row>& rows,
                                                   : row.adversary.verdict.c_str());
     }
     // The legend only under a table that has a starred cell.
-    const bool starred = std::any_of(rows.begin(), rows.end(), [](const certificate_row& row) {
+    const bool starred = std::any_of(rows.begin(), rows.end(), [&](const certificate_row& row) {
         const auto cells = columns(row);
         return std::any_of(cells.begin(), cells.end(), [](const auto& named) {
             return named.second->verdict.find("moved-from") != std::string::npos;
