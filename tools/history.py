@@ -14,15 +14,20 @@
   tools/history.py series [--figure NAME] [--db FILE]
       one line a series: machine generation x platform x contender x case x
       figure, with its points; never mixing generations or platforms.
+  tools/history.py changes [--figure NAME] [--format console|json] [--db FILE]
+      where each series' level changed: the commit, the level before and
+      after, their ratio with its 95% interval, and p; improvements too.
 
 The store is sortbench-history.db in the working folder unless --db names
 another. A file that is not a store, another program's SQLite file, or a
 store of a newer version is refused in one line, and left as it was.
 """
 
+import json
 from pathlib import Path
 
 from benchdata import ArgumentParser, ToolError, run_tool
+from timeline.changes import changes_of
 from timeline.series import all_series
 from timeline.sources import library_revision, now, read_source, uid_of
 from timeline.store import Record, Store
@@ -87,6 +92,25 @@ def series(args):
               + (" exact" if last.exact else ""))
 
 
+def changes(args):
+    store = Store(args.db, create=False)
+    try:
+        found = all_series(store.records(), args.figure)
+    finally:
+        store.close()
+    rows = [c for _, s in sorted(found.items(), key=lambda kv: str(kv[0])) for c in changes_of(s)]
+    if args.format == "json":
+        print(json.dumps([c.as_dict() for c in rows], indent=1))
+        return
+    print("| series | commit | before | after | after/before | 95% interval | p |")
+    print("|---|---|---:|---:|---:|---|---:|")
+    for c in rows:
+        print(f"| {c.series} | {c.commit} | {c.before:.6g} | {c.after:.6g} | {c.ratio:.4f} ({c.direction}) | "
+              f"{c.low:.4f}..{c.high:.4f} | {c.p:.3g} |")
+    if not rows:
+        print(f"no change in {len(found)} series")
+
+
 def main():
     ap = ArgumentParser(__doc__)
     sub = ap.add_subparsers(dest="command_name", required=True)
@@ -99,11 +123,14 @@ def main():
     mer.add_argument("other", type=Path)
     lst = sub.add_parser("list")
     ser = sub.add_parser("series")
-    ser.add_argument("--figure", help="only this figure, e.g. ratio_to:std_sort or comparisons")
-    for p in (rec, mer, lst, ser):
+    chg = sub.add_parser("changes")
+    chg.add_argument("--format", choices=["console", "json"], default="console")
+    for p in (ser, chg):
+        p.add_argument("--figure", help="only this figure, e.g. ratio_to:std_sort or comparisons")
+    for p in (rec, mer, lst, ser, chg):
         p.add_argument("--db", type=Path, default=Path(DEFAULT_DB))
     args = ap.parse_args()
-    {"record": record, "merge": merge, "list": listing, "series": series}[args.command_name](args)
+    {"record": record, "merge": merge, "list": listing, "series": series, "changes": changes}[args.command_name](args)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ import numpy as np
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS))
 from benchdata import ToolError  # noqa: E402
+from timeline.changes import changes_of  # noqa: E402
 from timeline.detector import change_points, scores  # noqa: E402
 from timeline.series import all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
@@ -133,6 +134,22 @@ class Detector(unittest.TestCase):
         # [0, 0, 1, 1] split after one value: the sides lie 2/3 apart in
         # all (4/3 between, 2/3 within the right), weighted by 1*3/4.
         self.assertEqual(scores(np.array([0.0, 0.0, 1.0, 1.0]), 0, 4, 1), {1: 0.5, 2: 2.0, 3: 0.5})
+
+    def test_changes_name_the_commit_both_ways_and_counts_change_exactly(self):
+        rng = np.random.default_rng(7)
+        levels = [1.0] * 10 + [1.05] * 10 + [1.0] * 10
+        timed = [(Record(f"t{i}", MACHINE, "2026-12-08", "test", "rounds", "s", {"heap": f"rev{i}"}, i),
+                  [Figure("heap", "random/1000", "ratio_to:std_sort", v * (1 + 0.005 * rng.standard_normal()),
+                          None, None, 20),
+                   Figure("heap", "random/1000", "comparisons", 100 if i < 4 else 101, exact=True)])
+                 for i, v in enumerate(levels)]
+        found = {k.figure: changes_of(s) for k, s in all_series(timed).items()}
+        self.assertEqual([(c.commit, c.direction) for c in found["ratio_to:std_sort"]],
+                         [("rev10", "up"), ("rev20", "down")])
+        up = found["ratio_to:std_sort"][0]
+        self.assertLess(up.low, 1.05)
+        self.assertGreater(up.high, 1.04)
+        self.assertEqual([(c.commit, c.ratio) for c in found["comparisons"]], [("rev4", 1.01)])
 
     def test_a_step_is_found_where_it_is_and_the_same_every_time(self):
         rng = np.random.default_rng(5)
