@@ -34,7 +34,7 @@ constexpr flag_spec flags[] = {
      true},
     {"budget_s", "S", "the whole advice's time, about (default 60)"},
     {"processes", "K",
-     "confirm in K processes, each with its own address-space layout, the intervals over them (default 3)"},
+     "confirm in K processes, each with its own address-space layout, the intervals over them (default 5)"},
     {"confirm_only", "A,B[,C]",
      "only the held-out rounds of these contenders, as sortbench-rounds JSON to --confirm_out (the advice's own "
      "processes run so)"},
@@ -48,9 +48,6 @@ constexpr program_spec program{"sortbench-advise", "usage: sortbench-advise --in
 
 constexpr const char* reference_name = "std_sort";
 
-// Three processes by default, as the rounds: one process's interval held
-// the ratio a fresh process found in 9 of 27 files (docs/tools.md).
-constexpr unsigned default_processes = 3;
 
 // The held-out rounds of the processes after this one, each run as this
 // program with --confirm_only, [process][member][round].

@@ -40,7 +40,7 @@ constexpr flag_spec flags[] = {
     {"threads", "N", "threads for a parallel member (default: SORTBENCH_MAX_THREADS, else the hardware's)"},
     {"processes", "K",
      "run the rounds in K processes, each with its own address-space layout, and give each ratio's interval over "
-     "them (default 3); 1: this process's rounds alone"},
+     "them (default 5); 1: this process's rounds alone"},
     {"layouts", "",
      "with --processes=K (3 or more), A and B named as --contender=NAME=PATH: process k loads A's placement copy k, "
      "B's copy k+1 and, as a third member NAME_placed, A's copy k+2 (LIB.layoutN.so beside LIB.so)"},
@@ -52,10 +52,6 @@ constexpr flag_spec flags[] = {
 
 constexpr program_spec program{"sortbench-rounds", "usage: sortbench-rounds --group=A,B [flags]", flags};
 
-// Three processes by default: on a 2-vCPU Zen 5 VM, one process's interval
-// held the figure pooled over many processes in 68% of cases, three
-// processes' in 95% quiet and 91% beside two busy loops (docs/rounds.md).
-constexpr unsigned default_processes = 3;
 
 json read_rounds_file(const std::string& path)
 {
