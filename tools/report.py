@@ -310,7 +310,8 @@ def paired_section(path):
     their median ratio to the reference, ties marked."""
     group, cases = load_rounds(Path(path))
     out = [f"<p>Against {html.escape(group[0])}, in rounds that run every member once in a new random order, "
-           f"on {html.escape(cases[0].figure)} time: the median of the round-by-round ratios and its 95% interval. "
+           f"on {html.escape(cases[0].figure)} time: the median of the round-by-round ratios and its 95% interval "
+           f"({html.escape(rests_on(cases[0].ratio(1).processes) if len(cases[0].members) > 1 else rests_on(1))}). "
            "A tie is an interval that crosses 1, or overlaps the one ranked above it.</p>",
            "<table class='paired'><tr><th>case</th><th>rank</th><th>member</th><th>ratio</th><th>95% interval</th>"
            "<th>copies</th></tr>"]
@@ -543,6 +544,10 @@ def certificate_table(path):
             + f"<p>The faults tried:</p><ul>{faults}</ul>")
 
 
+def rests_on(processes):
+    return "one process's interval" if processes == 1 else f"over {processes} processes"
+
+
 def advice_section(path):
     """What sortbench-advise said: the pick with its held-out ratio and
     interval, the runner-up and whether they tie, why, and the command."""
@@ -551,7 +556,8 @@ def advice_section(path):
         low, high = a["interval"]
         why = a["why"]
         rows = [("pick", f"{a['pick']}: {a['ratio']:.3f} of {a['reference']} on the held-out arrays "
-                         f"(95%: {low:.3f} to {'inf' if high is None else f'{high:.3f}'})"),
+                         f"(95%: {low:.3f} to {'inf' if high is None else f'{high:.3f}'}, "
+                         f"{rests_on(a.get('interval_processes', 1))})"),
                 ("runner-up", f"{a['runner_up']}" + (": a tie, the intervals cross" if a["tie"] else "")),
                 ("fastest held out", f"{a['heldout_best']} (the pick takes {a['regret']:.3f} of its time)"),
                 ("why", f"nearest pattern {why['nearest_pattern']}; comparisons per element "

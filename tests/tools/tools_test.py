@@ -241,12 +241,12 @@ class Views(unittest.TestCase):
                           "runner_up_comparisons_per_element": 0},
                   "candidates": ["std_sort", "pdqsort", "spreadsort"], "constraints": {"stable": False},
                   "file": "data.int32", "type": "int32", "training_arrays": 5, "size": 1000, "heldout_arrays": 5,
-                  "command": "sortbench-advise --input=data.int32"}
+                  "command": "sortbench-advise --input=data.int32", "interval_processes": 5}
         with tempfile.TemporaryDirectory() as tmp:
             path = Path(tmp) / "advice.json"
             path.write_text(json.dumps(advice))
             page = advice_section(path)
-        self.assertIn("pdqsort: 0.420 of std_sort on the held-out arrays (95%: 0.400 to inf)", page)
+        self.assertIn("pdqsort: 0.420 of std_sort on the held-out arrays (95%: 0.400 to inf, over 5 processes)", page)
         self.assertIn("spreadsort: a tie, the intervals cross", page)
         self.assertIn("spreadsort (the pick takes 1.030 of its time)", page)
 
