@@ -36,7 +36,7 @@ import tempfile
 from pathlib import Path
 
 from benchdata import (REPO, ArgumentParser, ToolError, build_dir, compiled, executable, gmean, load_rounds, median,
-                       processes_ratio, run_tool)
+                       median_ratio, processes_ratio, run_tool)
 
 # std_stable_sort and flat_stable_sort run within 1% to 4% of each other on
 # random input on a Zen 5 VM: the pair where an interval that claims too
@@ -144,7 +144,9 @@ def main():
             width = median(max(high / reference[k] - 1, 1 - low / reference[k]) for k, (low, high), _ in taken)
             picks = ", ".join(f"{k} {sum(1 for t in taken if t[0] == k)}" for k in sorted(reference))
             rows.append({"a": a, "b": b, "case": case, "reference": reference, "covered": covered,
-                         "runs": args.runs, "intervals": [t[1] for t in taken], "figures": [t[0] for t in taken]})
+                         "runs": args.runs, "intervals": [t[1] for t in taken], "figures": [t[0] for t in taken],
+                         "per_process": [[p if isinstance(p, float) else median_ratio(*p).ratio for p in t[2]]
+                                         for t in taken]})
             shown = f"{a}/{b}" if args.program != "advise" else f"pick over {b} ({picks})"
             print(f"| {shown} | {case} | {' '.join(f'{v:.4f}' for v in reference.values())} | "
                   f"{covered}/{args.runs} | {width:.2%} |", flush=True)

@@ -50,7 +50,7 @@ def trial(build, a, b, case, layouts):
 
 def main():
     ap = ArgumentParser(__doc__)
-    ap.add_argument("--layouts", type=int, default=5)
+    ap.add_argument("--layouts", type=int, default=3)
     ap.add_argument("--trials", type=int, default=2, help="trials of each case of one source (default 2)")
     ap.add_argument("--slow_trials", type=int, default=10, help="trials of the 3%% slowdown (default 10)")
     ap.add_argument("--busy", type=int, default=0)

@@ -34,7 +34,7 @@ constexpr flag_spec flags[] = {
      true},
     {"budget_s", "S", "the whole advice's time, about (default 60)"},
     {"processes", "K",
-     "confirm in K processes, each with its own address-space layout, the intervals over them (default 5)"},
+     "confirm in K processes, each with its own address-space layout, the intervals over them (default 3)"},
     {"confirm_only", "A,B[,C]",
      "only the held-out rounds of these contenders, as sortbench-rounds JSON to --confirm_out (the advice's own "
      "processes run so)"},

@@ -11,11 +11,11 @@
 
 // The processes a paired figure rests on by default. On a 2-vCPU Zen 5 VM
 // (21 cases, 10 runs each, docs/rounds.md), one process's interval held the
-// figure pooled over all processes in 64% of cases, three processes' in 89%:
-// with two degrees of freedom, three processes that agree by chance give an
-// interval narrower than the next processes' spread. Five share the same
-// budget; what they hold is in docs/rounds.md.
-constexpr unsigned default_processes = 5;
+// figure pooled over all ten runs in 64% of cases, three processes' in 89%,
+// five processes' (the same budget shared) in fewer: the processes of one
+// run share its minutes of the machine, and more of them narrow the interval
+// without seeing how the next run's minutes differ.
+constexpr unsigned default_processes = 3;
 
 // A folder of its own under $TMPDIR (else /tmp), removed with what is in it.
 class scratch_folder {

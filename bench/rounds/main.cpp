@@ -40,7 +40,7 @@ constexpr flag_spec flags[] = {
     {"threads", "N", "threads for a parallel member (default: SORTBENCH_MAX_THREADS, else the hardware's)"},
     {"processes", "K",
      "run the rounds in K processes, each with its own address-space layout, and give each ratio's interval over "
-     "them (default 5); 1: this process's rounds alone"},
+     "them (default 3); 1: this process's rounds alone"},
     {"layouts", "",
      "with --processes=K (3 or more), A and B named as --contender=NAME=PATH: process k loads A's placement copy k, "
      "B's copy k+1 and, as a third member NAME_placed, A's copy k+2 (LIB.layoutN.so beside LIB.so)"},

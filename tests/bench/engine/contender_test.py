@@ -76,7 +76,7 @@ class Running(unittest.TestCase):
         self.assertEqual(r.returncode, 0, r.stderr)
         row = [line for line in r.stdout.splitlines() if line.startswith("| random/1000 |")]
         self.assertEqual(len(row), 1, r.stdout)
-        self.assertEqual([c.strip() for c in row[0].split("|")[6:8]], ["5", "30"])  # processes, rounds in all
+        self.assertEqual([c.strip() for c in row[0].split("|")[6:8]], ["3", "18"])  # processes, rounds in all
 
     def test_ab_over_placement_copies(self):
         # Each copy of the example starts its sort elsewhere, and ab.py loads a
