@@ -1,8 +1,9 @@
 /* The heapsort example made slower on purpose, by a share fixed in its
  * build: after sorting int32, SLOW_HALVES half passes over the array, each
  * a chain of dependent multiplies that the compiler can neither drop nor
- * vectorise. On a Zen 5 VM a whole pass adds about 2% to random input of
- * 10^5, so three halves make the 3% slowdown an A/B comparison must find. */
+ * vectorise. On a Zen 5 VM, random input of 10^5, five halves made it 2.7%
+ * slower (the median of ten runs of tools/ab.py --layouts=3), three 1.6%,
+ * seven 4.7%: the slowdown an A/B comparison must find. */
 #include <stddef.h>
 #include <stdint.h>
 
