@@ -79,13 +79,18 @@ def listing(args):
         store.close()
 
 
-def series(args):
+def stored_series(args):
+    """The store's series, in name order: [(SeriesKey, Series)]."""
     store = Store(args.db, create=False)
     try:
         found = all_series(store.records(), args.figure)
     finally:
         store.close()
-    for key, s in sorted(found.items(), key=lambda kv: str(kv[0])):
+    return sorted(found.items(), key=lambda kv: str(kv[0]))
+
+
+def series(args):
+    for key, s in stored_series(args):
         last = s.points[-1]
         print(f"{key}: {len(s.points)} points, last {last.value:.6g}"
               + (f" ({last.low:.6g}..{last.high:.6g})" if last.low is not None and not last.exact else "")
@@ -93,12 +98,8 @@ def series(args):
 
 
 def changes(args):
-    store = Store(args.db, create=False)
-    try:
-        found = all_series(store.records(), args.figure)
-    finally:
-        store.close()
-    rows = [c for _, s in sorted(found.items(), key=lambda kv: str(kv[0])) for c in changes_of(s)]
+    found = stored_series(args)
+    rows = [c for _, s in found for c in changes_of(s)]
     if args.format == "json":
         print(json.dumps([c.as_dict() for c in rows], indent=1))
         return

@@ -278,7 +278,7 @@ json merge_processes(const std::vector<json>& documents)
             for (auto& [key, value] : c.items()) {
                 const bool series = value.is_array() && !value.empty() &&
                                     std::all_of(value.begin(), value.end(), [](const json& v) { return v.is_array(); });
-                if (!series || key == "rounds_per_process") continue;
+                if (!series) continue;
                 const json& more = same->at(key);
                 for (std::size_t m = 0; m < value.size(); ++m) {
                     value[m].insert(value[m].end(), more.at(m).begin(), more.at(m).end());
