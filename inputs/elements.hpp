@@ -105,3 +105,17 @@ struct element_traits<url> : string_traits<url> {
     static constexpr std::string_view name = "url";
     static url from(std::int32_t v, std::size_t position);
 };
+
+// Calls f(T{}) for the element type named `name`, the one place where a
+// type is found by its name; false when no type has it.
+template <class F>
+bool visit_type(std::string_view name, F&& f)
+{
+    bool found = false;
+    for_each_type([&]<class T>(T) {
+        if (found || element_traits<T>::name != name) return;
+        found = true;
+        f(T{});
+    });
+    return found;
+}

@@ -25,8 +25,7 @@ data_profile profile(const user_data& data, std::uint32_t n)
     out.arrays = std::min<std::size_t>(data.count() / out.n, 16);
     std::array<double, 3> mine{};
     double runs = 0, distinct = 0;
-    for_each_type([&]<class T>(T) {
-        if (element_traits<T>::name != data.type()) return;
+    data.visit([&]<class T>(T) {
         const std::vector<T>& all = data.values<T>();
         for (std::size_t k = 0; k < out.arrays; ++k) {
             const disorder d = measure_disorder<T>(std::span(all).subspan(k * out.n, out.n));

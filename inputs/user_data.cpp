@@ -121,10 +121,7 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
     const auto file_size = std::filesystem::file_size(path, ec);
     if (ec) throw input_error(path + ": " + ec.message());
     if (file_size == 0) throw input_error(path + ": empty");
-    bool known = false;
-    for_each_type([&]<class T>(T) {
-        if (element_traits<T>::name != type) return;
-        known = true;
+    const bool known = visit_type(type, [&]<class T>(T) {
         // The values, then for the largest size its input, expected and
         // work copies: four times the data, and a string file's bytes.
         const std::uint64_t needed = 4 * (file_size / (as_text ? 2 : sizeof(T))) * sizeof(T) + file_size;

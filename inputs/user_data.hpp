@@ -31,6 +31,25 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& type() const { return type_; }
+    // Whether its values are of type T: the type found once, by name, when
+    // the file was read, and carried since (the data is never empty).
+    template <class T>
+    bool holds() const
+    {
+        return !values<T>().empty();
+    }
+    // Calls f(T{}) for the type it holds, and touches the data no more
+    // after f, which may take the data away.
+    template <class F>
+    void visit(F&& f) const
+    {
+        bool done = false;
+        for_each_type([&]<class T>(T) {
+            if (done || !holds<T>()) return;
+            done = true;
+            f(T{});
+        });
+    }
     // The pattern it is: named after the file, capped for the routines that
     // go quadratic on runs of equal values where the data repeats a value.
     const pattern_info& pattern() const { return info_; }

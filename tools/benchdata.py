@@ -5,10 +5,12 @@ tools judge by (from scipy). Errors a user can fix are one line, never a
 traceback."""
 
 import argparse
+import contextlib
 import json
 import math
 import os
 import re
+import signal
 import statistics
 import subprocess
 import sys
@@ -72,6 +74,20 @@ class ArgumentParser(argparse.ArgumentParser):
 
     def error(self, message):
         raise ToolError(message)
+
+
+@contextlib.contextmanager
+def busy_loops(count):
+    """`count` shell loops spinning beside the block, as a loaded machine;
+    stopped when it ends, and when the tool is killed with SIGTERM."""
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    loops = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
+             for _ in range(count)]
+    try:
+        yield
+    finally:
+        for p in loops:
+            os.killpg(p.pid, signal.SIGKILL)
 
 
 def compiled(regex, what="--benchmark"):
@@ -486,11 +502,12 @@ class RoundsCase:
     processes: list = None  # rounds per process, in order; None: one process's
     written: list = None    # the ratios the file holds: [None, ProcessesRatio, ...]
 
-    def pairs(self, m):
-        """[(the reference's rounds, member m's rounds)], one pair a process."""
+    def pairs(self, m, against=0):
+        """[(member `against`'s rounds, member m's rounds)], one pair a
+        process; `against` is the reference unless named."""
         out, at = [], 0
         for k in self.processes or [len(self.ns[0])]:
-            out.append((self.ns[0][at:at + k], self.ns[m][at:at + k]))
+            out.append((self.ns[against][at:at + k], self.ns[m][at:at + k]))
             at += k
         return out
 

@@ -49,8 +49,7 @@ int main(int argc, char** argv)
         return 2;
     }
     int status = -1;
-    for_each_type([&]<class T>(T) {
-        if (element_traits<T>::name != argv[4]) return;
+    visit_type(argv[4], [&]<class T>(T) {
         const sort_ref<T> sort = chosen->of<T>().sort;
         if (!sort) {
             std::fprintf(stderr, "%s does not sort %s\n", argv[1], argv[4]);

@@ -27,15 +27,13 @@ Usage: tools/coverage_check.py [--program ab|rounds|advise] [--processes K] [--r
 
 import json
 import math
-import os
 import re
-import signal
 import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import (REPO, ArgumentParser, ToolError, build_dir, compiled, executable, gmean, load_rounds, median,
+from benchdata import (REPO, ArgumentParser, ToolError, build_dir, busy_loops, compiled, executable, gmean, load_rounds, median,
                        median_ratio, processes_ratio, run_tool)
 
 # std_stable_sort and flat_stable_sort run within 1% to 4% of each other on
@@ -120,11 +118,8 @@ def main():
     if not cases or args.runs < 2:
         raise ToolError("no case matches --cases, or --runs is below 2")
     take = {"ab": ab_run, "rounds": rounds_run, "advise": advise_run}[args.program]
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
-            for _ in range(args.busy)]
     rows = []
-    try:
+    with busy_loops(args.busy):
         print(f"{args.program}, {args.processes or 'the default'} process(es) a run, {args.runs} runs a case, "
               f"{args.busy} busy loops beside")
         print("| pair | case | reference | covered | median half-width |")
@@ -150,9 +145,6 @@ def main():
             shown = f"{a}/{b}" if args.program != "advise" else f"pick over {b} ({picks})"
             print(f"| {shown} | {case} | {' '.join(f'{v:.4f}' for v in reference.values())} | "
                   f"{covered}/{args.runs} | {width:.2%} |", flush=True)
-    finally:
-        for p in busy:
-            os.killpg(p.pid, signal.SIGKILL)
     total = sum(r["covered"] for r in rows)
     runs = sum(r["runs"] for r in rows)
     print(f"coverage: {total} of {runs} intervals ({total / runs:.1%}) contain the pooled figure, over {len(rows)} cases")

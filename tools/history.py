@@ -18,15 +18,43 @@
       where each series' level changed: the commit, the level before and
       after, their ratio with its 95% interval, and p; improvements too.
 
+  tools/history.py sweep --repo DIR --range A..B --build CMD --library PATH [--filter CASES] [--db FILE]
+      for a contender library kept in git: builds A and every commit after it
+      up to B (first parents), each in a worktree of its own with CMD (run by
+      bash at the worktree's top, leaving the library at PATH there), times
+      each build in paired rounds beside the reference and beside the commit
+      before's build, counts its comparisons and moves, and records a point a
+      commit; a commit whose build fails is recorded as failed.
+  tools/history.py confirm COMMIT [--before REV] --repo DIR --build CMD --library PATH
+      rebuilds both sides of a change (COMMIT and its parent, or REV) and
+      times them in paired rounds in one process: "confirmed" or "not
+      reproduced", with what confirmed it (time, or an exact count).
+  tools/history.py bisect --good A --bad B --repo DIR --build CMD --library PATH
+      names the first commit after A slower than A, each midpoint timed
+      against A in one process: at most ceil(log2 N) + 1 builds of N
+      commits; where a midpoint ties both sides, or the slowdown grows over
+      several commits, it says so instead of naming one.
+  tools/history.py compare BASE HEAD --repo DIR --build CMD --library PATH
+      HEAD against its merge base with BASE, in paired rounds over three
+      processes, a verdict a case.
+  The four take --filter (the rounds' cases, default ^random/100000$),
+  --budget_s (each timing's, default 15), --processes, --name (the
+  contender's name in the series, default the library's) and --reference
+  (default std_sort).
+
 The store is sortbench-history.db in the working folder unless --db names
 another. A file that is not a store, another program's SQLite file, or a
 store of a newer version is refused in one line, and left as it was.
 """
 
 import json
+import shlex
+import sys
 from pathlib import Path
 
-from benchdata import ArgumentParser, ToolError, run_tool
+from benchdata import ArgumentParser, ToolError, build_dir, run_tool
+from timeline import commits as built_commits
+from timeline.builds import Builder, Repository
 from timeline.changes import changes_of
 from timeline.series import all_series
 from timeline.sources import library_revision, now, read_source, uid_of
@@ -97,19 +125,117 @@ def series(args):
               + (" exact" if last.exact else ""))
 
 
+def direct_steps(found):
+    """{(generation, platform, contender, case, commit): the sweep's own
+    ratio of that commit's build to the one before, measured in one run}."""
+    return {(k.generation, k.platform, k.contender, k.case, p.commit): p
+            for k, s in found if k.figure == built_commits.STEP for p in s.points}
+
+
 def changes(args):
     found = stored_series(args)
-    rows = [c for _, s in found for c in changes_of(s)]
+    steps = direct_steps(found)
+    rows = []
+    for key, s in found:
+        if key.figure == built_commits.STEP:
+            continue  # each point is itself a step: shown beside the change it confirms
+        for c in changes_of(s):
+            step = steps.get((key.generation, key.platform, key.contender, key.case, c.commit))
+            rows.append((c, step))
     if args.format == "json":
-        print(json.dumps([c.as_dict() for c in rows], indent=1))
+        print(json.dumps([{**c.as_dict(), "direct_step": None if step is None else {
+            "ratio": step.value, "interval": [step.low, step.high]}} for c, step in rows], indent=1))
         return
-    print("| series | commit | before | after | after/before | 95% interval | p |")
-    print("|---|---|---:|---:|---:|---|---:|")
-    for c in rows:
+    print("| series | commit | before | after | after/before | 95% interval | p | "
+          "measured directly, to the commit before |")
+    print("|---|---|---:|---:|---:|---|---:|---|")
+    for c, step in rows:
+        direct = "-" if step is None else f"{step.value:.4f} ({step.low:.4f}..{step.high:.4f})"
         print(f"| {c.series} | {c.commit} | {c.before:.6g} | {c.after:.6g} | {c.ratio:.4f} ({c.direction}) | "
-              f"{c.low:.4f}..{c.high:.4f} | {c.p:.3g} |")
+              f"{c.low:.4f}..{c.high:.4f} | {c.p:.3g} | {direct} |")
     if not rows:
         print(f"no change in {len(found)} series")
+
+
+def options_of(args):
+    return built_commits.Options(build_dir(args.build_dir), args.name or built_commits.library_name(args.library),
+                                 args.filter, args.budget_s, args.processes, args.reference)
+
+
+def with_builder(args, work):
+    repo = Repository(args.repo)
+    options = options_of(args)
+    builder = Builder(repo, args.build, args.library)
+    try:
+        return work(repo, builder, options)
+    finally:
+        builder.close()
+
+
+def sweep(args):
+    commits = Repository(args.repo).span(args.range)
+    existed = args.db.exists()
+    store = Store(args.db)  # a store that cannot be written is refused before any build
+    command = shlex.join(["history.py", *sys.argv[1:]])
+    try:
+        points, failed = with_builder(args, lambda repo, builder, options: built_commits.sweep(
+            commits, builder, store, options, command))
+    except BaseException:
+        if not existed:  # nothing was recorded: leave no empty store behind
+            args.db.unlink(missing_ok=True)
+        raise
+    finally:
+        store.close()
+    print(f"{points} points recorded in {args.db}" + (f"; {failed} commits did not build, recorded as such"
+                                                      if failed else ""))
+
+
+def confirm(args):
+    before, after, rows, word = with_builder(args, lambda repo, builder, options: built_commits.confirm(
+        repo, builder, options, args.commit, args.before))
+    print(f"{after.short} ({after.subject}) against {before.short}, paired rounds, "
+          f"{rows[0][1].rests_on() if rows else ''}")
+    print("| case | after/before | 95% interval | exact counts | verdict |")
+    print("|---|---:|---|---|---|")
+    for case, r, changed, verdict in rows:
+        print(f"| {case.name} | {r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {'; '.join(changed) or 'the same'} | "
+              f"{verdict} |")
+    print(word)
+
+
+def bisect(args):
+    commits, out, builds = with_builder(args, lambda repo, builder, options: built_commits.bisect(
+        repo, builder, options, args.good, args.bad))
+    if out.first_slow is None:
+        last = out.measured[len(commits) - 1]
+        print(f"no slowdown: {commits[-1].short} runs {last.ratio:.4f} of GOOD ({last.low:.4f}..{last.high:.4f}); "
+              f"{builds} builds")
+        return
+    named, r = commits[out.first_slow], out.measured[out.first_slow]
+    if out.ties_both:
+        tied = ", ".join(commits[i].short for i in out.ties_both)
+        print(f"cannot name one commit: {tied} ties both GOOD and the slow level ({r.ratio:.4f} of GOOD); "
+              f"the change is within one process's noise here, or spread over commits; {builds} builds")
+    elif out.grows:
+        later = ", ".join(f"{commits[i].short} {out.measured[i].ratio:.4f}" for i in out.grows)
+        print(f"gradual: {named.short} runs {r.ratio:.4f} of GOOD, and later commits slower still ({later}): "
+              f"no single commit made it; {builds} builds")
+    else:
+        print(f"first slow commit: {named.sha} ({named.subject}), {r.ratio:.4f} of GOOD "
+              f"({r.low:.4f}..{r.high:.4f}); {builds} builds")
+
+
+def compare(args):
+    base, head, rows = with_builder(args, lambda repo, builder, options: built_commits.compare(
+        repo, builder, options, args.base, args.head))
+    print(f"head {head.short} ({head.subject}) against its merge base {base.short}, paired rounds, "
+          f"{rows[0][1].rests_on() if rows else ''}")
+    print("| case | head/base | 95% interval | exact counts | verdict |")
+    print("|---|---:|---|---|---|")
+    for case, r, cb, ca in rows:
+        verdict = {"B slower": "head slower", "B faster": "head faster"}.get(r.verdict(), "tie")
+        print(f"| {case.name} | {r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | "
+              f"{'; '.join(built_commits.count_change(cb, ca)) or 'the same'} | {verdict} |")
 
 
 def main():
@@ -128,10 +254,32 @@ def main():
     chg.add_argument("--format", choices=["console", "json"], default="console")
     for p in (ser, chg):
         p.add_argument("--figure", help="only this figure, e.g. ratio_to:std_sort or comparisons")
-    for p in (rec, mer, lst, ser, chg):
+    swp = sub.add_parser("sweep")
+    swp.add_argument("--range", required=True, metavar="A..B")
+    con = sub.add_parser("confirm")
+    con.add_argument("commit")
+    con.add_argument("--before", help="the other side (default: the commit's parent)")
+    bis = sub.add_parser("bisect")
+    bis.add_argument("--good", required=True)
+    bis.add_argument("--bad", required=True)
+    cmp = sub.add_parser("compare")
+    cmp.add_argument("base")
+    cmp.add_argument("head")
+    for p, processes in ((swp, 3), (con, 1), (bis, 1), (cmp, 3)):
+        p.add_argument("--repo", required=True, type=Path)
+        p.add_argument("--build", required=True, help="the command that builds the library, run at the worktree's top")
+        p.add_argument("--library", required=True, help="where the build leaves the library, inside the worktree")
+        p.add_argument("--filter", default="^random/100000$", help="the rounds' cases (default ^random/100000$)")
+        p.add_argument("--budget_s", type=int, default=15)
+        p.add_argument("--processes", type=int, default=processes)
+        p.add_argument("--name", help="the contender's name in the series (default: from the library's file)")
+        p.add_argument("--reference", default="std_sort")
+        p.add_argument("--build_dir", help="sortbench's build directory (default build/release)")
+    for p in (rec, mer, lst, ser, chg, swp):
         p.add_argument("--db", type=Path, default=Path(DEFAULT_DB))
     args = ap.parse_args()
-    {"record": record, "merge": merge, "list": listing, "series": series, "changes": changes}[args.command_name](args)
+    {"record": record, "merge": merge, "list": listing, "series": series, "changes": changes, "sweep": sweep,
+     "confirm": confirm, "bisect": bisect, "compare": compare}[args.command_name](args)
 
 
 if __name__ == "__main__":

@@ -13,14 +13,12 @@ Usage: tools/placement_check.py [--layouts K] [--trials N] [--slow_trials N] [--
 """
 
 import json
-import os
 import re
-import signal
 import subprocess
 import sys
 from pathlib import Path
 
-from benchdata import REPO, ArgumentParser, ToolError, build_dir, compiled, run_tool
+from benchdata import REPO, ArgumentParser, ToolError, build_dir, busy_loops, compiled, run_tool
 
 LIBRARIES = {"heapsort": "libheapsort.so", "comb_sort": "libcomb_sort.so", "slow_heapsort": "libslow_heapsort.so"}
 SAME = [("heapsort", f"{p}/{n}") for p in ("random", "few_distinct") for n in (10000, 100000, 1000000)]
@@ -61,11 +59,8 @@ def main():
     build = build_dir(args.build)
     wanted = compiled(args.cases, "--cases")
     same = [c for c in SAME if wanted.search(",".join(c))]
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
-            for _ in range(args.busy)]
     rows = []
-    try:
+    with busy_loops(args.busy):
         print(f"ab.py --layouts={args.layouts}, {args.busy} busy loops beside")
         print("| A | B | case | B/A | 95% interval | layout noise | verdict |")
         print("|---|---|---|---:|---|---:|---|")
@@ -76,9 +71,6 @@ def main():
             low, high = row["interval"]
             print(f"| {a} | {b} | {case} | {row['ratio']:.4f} | {low:.4f}..{high:.4f} | {row['layout_noise']:.2%} | "
                   f"{row['verdict']} |", flush=True)
-    finally:
-        for p in busy:
-            os.killpg(p.pid, signal.SIGKILL)
     ties = [r for r in rows if r["a"] == r["b"]]
     slow = [r for r in rows if r["a"] != r["b"]]
     print(f"two placements of one source: {sum(r['verdict'].startswith('tie') for r in ties)} of {len(ties)} a tie "

@@ -21,16 +21,13 @@ The first of --group is the reference; --cases selects pattern/size[/type][/cold
 (anchored at both ends).
 """
 
-import os
 import re
 import shlex
-import signal
 import subprocess
-import sys
 import tempfile
 from pathlib import Path
 
-from benchdata import (ArgumentParser, Name, SuiteRun, ToolError, build_dir, cv, executable, load_rounds, median,
+from benchdata import (ArgumentParser, Name, SuiteRun, ToolError, build_dir, busy_loops, cv, executable, load_rounds, median,
                        median_ratio, percent, run_tool)
 
 
@@ -89,17 +86,10 @@ def main():
     build = build_dir(args.build)
     take = {"rounds": rounds_ratios, "suite": suite_ratios,
             "suite-wall": lambda *a: suite_ratios(*a, figure="wall")}[args.mode]
-    # Killed, it still stops its busy loops.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    busy = [subprocess.Popen(["/bin/sh", "-c", "while :; do :; done"], start_new_session=True)
-            for _ in range(args.busy)]
-    try:
+    with busy_loops(args.busy):
         taken = [take(build, group, args.cases, shlex.split(args.extra)) for _ in range(args.processes)]
         runs = [ratios for ratios, _ in taken]
         levels = [level for _, level in taken if level is not None]
-    finally:
-        for p in busy:
-            os.killpg(p.pid, signal.SIGKILL)
     keys = sorted(set().union(*runs))
     if not keys:
         raise ToolError(f"no case matched {args.cases!r}")

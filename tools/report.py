@@ -13,12 +13,14 @@ The ratio tables, the verdict and the charts take CPU time for sequential
 sorts and wall time for parallel ones (the figure that holds on a busy
 machine), and say so; --figure wall gives the old view.
 
-Usage: tools/report.py RUN.json [OLDER.json ...] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
+Usage: tools/report.py [RUN.json [OLDER.json ...]] [--history STORE.db] [--counts COUNTS.json] [--robustness ROBUSTNESS.json]
                       [--certificate CERTIFICATE.json] [--advice ADVICE.json] [--growth GROWTH.json]
                       [--claims CLAIMS.json] [--figure held|wall|cpu]
                       -o report.html
 The first run is the one shown; each further run is compared with it (first
-over further, so below 1 means the first is faster).
+over further, so below 1 means the first is faster). --history STORE.db
+draws each series of a tools/history.py store over its commits, after the
+run or alone.
 """
 
 import html
@@ -29,6 +31,7 @@ from pathlib import Path
 from benchdata import (ALPHA, FIGURES, MIN_SAMPLES, ArgumentParser, SuiteRun, ToolError, differ, figure_label, gmean,
                        held, load_counts, load_rounds, ratio_intervals, ratios_to, read_document, run_tool, tie)
 from paired_table import ranked as paired_ranked
+from timeline.views import history_parts
 
 # Enough distinct colours for every contender of a run (plotly's default set
 # has ten, and a run has more).
@@ -456,7 +459,7 @@ def robustness_table(path):
                 worst[key], count[key] = r, 0
             count[key] += rank == order.index(worst[key]["outcome"])
     except (TypeError, KeyError, ValueError):
-        raise ToolError(f"{name}: not sortbench-counts --robustness JSON") from None
+        raise ToolError(f"{name}: not sortbench-certificate --robustness JSON") from None
     rows = []
     for c in contenders:
         cells = []
@@ -494,18 +497,18 @@ def growth_charts(path, go):
                 points = s["comparisons"]
                 fig.add_trace(go.Scatter(x=[p["size"] for p in points], y=[p["count"] / p["size"] for p in points],
                                          name=f"{s['pattern']}: {cls}", mode="lines+markers"))
-            fig.update_layout(title=f"{contender}: comparisons per element (sortbench-counts --growth)",
+            fig.update_layout(title=f"{contender}: comparisons per element (sortbench-growth)",
                               xaxis={"type": "log", "title": "elements"},
                               yaxis={"type": "log", "title": "comparisons per element"}, height=480)
             charts.append((contender, fig))
     except (TypeError, KeyError):
-        raise ToolError(f"{name}: not sortbench-counts --growth --format=json") from None
+        raise ToolError(f"{name}: not sortbench-growth --format=json") from None
     return charts
 
 
 def claims_table(path):
     """Each claim with its verdict, the figures that decide it and where it
-    was stated (sortbench-counts --claims)."""
+    was stated (sortbench-growth --claims)."""
     name, claims = read_document(Path(path))
     colours = {"held": GRADES["safe"], "BROKEN": GRADES["unsafe"], "not judged": GRADES["n/a"]}
     try:
@@ -514,7 +517,7 @@ def claims_table(path):
                        f"<td style='text-align:left'>{html.escape(c['evidence'])}</td>"
                        f"<td style='text-align:left'>{html.escape(c['source'])}</td></tr>" for c in claims)
     except (TypeError, KeyError):
-        raise ToolError(f"{name}: not sortbench-counts --claims --format=json") from None
+        raise ToolError(f"{name}: not sortbench-growth --claims --format=json") from None
     return ("<table class='claims'><tr><th>contender</th><th>claim</th><th>verdict</th><th>figures</th>"
             "<th>stated in</th></tr>" + body + "</table>")
 
@@ -538,7 +541,7 @@ def certificate_table(path):
         faults = "".join(f"<li><b>{html.escape(f['fault'])}</b>: {html.escape(f['models'])}</li>"
                          for f in document["faults"])
     except (TypeError, KeyError, IndexError):
-        raise ToolError(f"{name}: not sortbench-counts --certificate JSON") from None
+        raise ToolError(f"{name}: not sortbench-certificate JSON") from None
     return ("<table class='certificate'><tr><th>contender</th>"
             + "".join(f"<th>{html.escape(c)}</th>" for c in columns) + "</tr>" + "".join(body) + "</table>"
             + f"<p>The faults tried:</p><ul>{faults}</ul>")
@@ -598,12 +601,13 @@ td.tie, tr.tie td { background: #eee; font-style: italic; }
 
 def main():
     ap = ArgumentParser(__doc__)
-    ap.add_argument("runs", nargs="+", help="suite JSON files: the run to show, then runs to compare with it")
+    ap.add_argument("runs", nargs="*", help="suite JSON files: the run to show, then runs to compare with it")
+    ap.add_argument("--history", type=Path, help="a tools/history.py store: each series over its commits")
     ap.add_argument("--counts", help="sortbench-counts --format=json output to include")
-    ap.add_argument("--robustness", help="sortbench-counts --robustness --format=json output to include")
-    ap.add_argument("--certificate", help="sortbench-counts --certificate --format=json output to include")
-    ap.add_argument("--growth", help="sortbench-counts --growth --format=json output: a chart per contender")
-    ap.add_argument("--claims", help="sortbench-counts --claims --format=json output: each claim, held or broken")
+    ap.add_argument("--robustness", help="sortbench-certificate --robustness --format=json output to include")
+    ap.add_argument("--certificate", help="sortbench-certificate --format=json output to include")
+    ap.add_argument("--growth", help="sortbench-growth --format=json output: a chart per contender")
+    ap.add_argument("--claims", help="sortbench-growth --claims --format=json output: each claim, held or broken")
     ap.add_argument("--advice", help="sortbench-advise --format=json output (make advise writes build/advice.json)")
     ap.add_argument("--rounds", help="sortbench-rounds output: ratios from paired rounds, with their intervals")
     ap.add_argument("--cachesim", help="tools/cachesim.py --json output: simulated caches and branches")
@@ -612,6 +616,8 @@ def main():
                          "sorts, wall time for parallel ones)")
     ap.add_argument("-o", "--output", required=True, type=Path)
     args = ap.parse_args()
+    if not args.runs and not args.history:
+        raise ToolError("name a suite run to show, or a store with --history")
     runs = [SuiteRun(p) for p in args.runs]
     try:
         import plotly.graph_objects as go
@@ -620,6 +626,18 @@ def main():
     except ImportError:
         raise ToolError("plotly is missing; install it with tools/install-deps.sh") from None
 
+    def to_html(fig):
+        return pio.to_html(fig, full_html=False, include_plotlyjs=False)
+
+    history = []
+    if args.history:
+        history = ["<h2>History</h2><p>Each series of the store over its commits (tools/history.py): the 95% "
+                   "interval as a band, each change point a dashed line naming its commit; hover a point for "
+                   "its commit.</p>"] + history_parts(args.history, go, to_html)
+    if not runs:
+        write_page(args.output, [f"<h1>sortbench history: {html.escape(args.history.name)}</h1>"] + history,
+                   get_plotlyjs(), sum(part.startswith("<div class='chart'") for part in history))
+        return
     run = runs[0]
     parts = [f"<h1>sortbench-patterns: {html.escape(Path(run.path).name)}</h1>", environment(run),
              "<div class='verdict'><b>Which to pick.</b> "
@@ -655,31 +673,35 @@ def main():
     charts += [(slug("chart", name), fig) for name, fig in extra if fig is not None]
     for div_id, fig in charts:
         parts.append(f"<div class='chart' id='{div_id}'>"
-                     + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+                     + to_html(fig) + "</div>")
     if args.claims:
         parts.append("<h2>Claims</h2><p>Each claim a sort's authors publish of its comparisons, judged from "
-                     "counts (sortbench-counts --claims).</p>" + claims_table(args.claims))
+                     "counts (sortbench-growth --claims).</p>" + claims_table(args.claims))
     if args.certificate:
         parts.append("<h2>Safety certificate</h2><p>Per sort, the worst seen under each kind of fault "
-                     "(sortbench-counts --certificate): a comparison that is not a strict weak order, one that "
+                     "(sortbench-certificate): a comparison that is not a strict weak order, one that "
                      "throws, one that changes the elements it is given, allocations that fail, and the loops "
                      "any of them caused; then McIlroy's adversary. Hover a cell for the command that replays "
                      "it.</p>" + certificate_table(args.certificate))
     if args.robustness:
         parts.append("<h2>Under a wrong comparison</h2><p>What each sort did under each fault, at every point "
-                     "tried (sortbench-counts --robustness): the worst outcome, how many runs showed it, and the "
+                     "tried (sortbench-certificate --robustness): the worst outcome, how many runs showed it, and the "
                      "first of them.</p>" + robustness_table(args.robustness))
     for older in runs[1:]:
         fig, text = comparison(run, older, go)
         parts.append(f"<h2>Compared with {html.escape(Path(older.path).name)}</h2>{text}")
         div_id = slug("chart", "compare", Path(older.path).stem)
         parts.append(f"<div class='chart' id='{div_id}'>"
-                     + pio.to_html(fig, full_html=False, include_plotlyjs=False) + "</div>")
+                     + to_html(fig) + "</div>")
+    write_page(args.output, parts + history, get_plotlyjs(), len(charts))
+
+
+def write_page(path, parts, plotlyjs, charts):
     page = ("<!DOCTYPE html><html><head><meta charset='utf-8'><title>sortbench report</title>"
-            f"<style>{STYLE}</style><script>{get_plotlyjs()}</script></head><body>"
+            f"<style>{STYLE}</style><script>{plotlyjs}</script></head><body>"
             + "\n".join(parts) + "</body></html>")
-    args.output.write_text(page)
-    print(f"wrote {args.output} ({len(page.encode()):,} bytes, {len(charts)} charts)")
+    path.write_text(page)
+    print(f"wrote {path} ({len(page.encode()):,} bytes, {charts} charts)")
 
 
 if __name__ == "__main__":

@@ -6,13 +6,16 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/engine/contenders.hpp"
+#include "bench/engine/json.hpp"
 #include "bench/rounds/rounds.hpp"
+#include "inputs/profile.hpp"
 #include "inputs/user_data.hpp"
 
 // How a file's values are cut: arrays of n, the first `training` of them
@@ -92,3 +95,33 @@ std::vector<std::pair<std::size_t, paired_ratio>> ranked(const rounds_case& race
 // candidate itself.
 std::vector<std::pair<std::size_t, paired_ratio>> ranked_candidates(const rounds_case& race,
                                                                     const std::vector<bool>& candidate);
+
+// What one sort does per element on one array, to say why it won: its
+// comparisons and moves; -1 where there is nothing to count (a radix or
+// vector sort, or moves not counted), -2 where the count differs from call
+// to call (it samples at random).
+struct per_element_counts {
+    double comparisons = -1;
+    double moves = -1;
+};
+
+// What an advice found, as its printers read it: the console's few lines and
+// the JSON object are two views of one record.
+struct advice_record {
+    std::string pick, runner_up, reference, best;  // best: the fastest held out
+    confirmation verdict;
+    unsigned processes = 1;                  // the confirmation's
+    std::vector<double> pick_by_process;     // each process's own ratio of the pick to the reference
+    std::vector<std::string> raced;          // the reference first
+    std::vector<std::pair<std::string, std::string>> left_out;  // contender, why
+    advice_constraints constraints;
+    per_element_counts pick_counts, runner_up_counts;
+    data_profile shape;
+    std::string file, type, command;
+    data_split split;
+    std::size_t race_rounds = 0, heldout_rounds = 0;
+    bool cpu_figure = true;
+};
+
+json advice_json(const advice_record& r);
+void print_advice(std::FILE* out, const advice_record& r);

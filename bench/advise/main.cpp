@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@
 #include "bench/engine/grid.hpp"
 #include "bench/engine/json.hpp"
 #include "bench/engine/processes.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/stability.hpp"
 #include "inputs/profile.hpp"
 #include "platform/call_costs.hpp"
 
@@ -109,79 +110,21 @@ std::string shell_quoted(const std::string& s)
     return out + "'";
 }
 
-// An interval's upper end is infinite below six rounds.
-json finite_or_null(double x)
-{
-    return std::isfinite(x) ? rounded(x, 4) : json(nullptr);
-}
-
-std::string figure(double x, const char* format = "%.3f")
-{
-    char text[64];
-    std::snprintf(text, sizeof text, format, x);
-    return text;
-}
-
-template <class T>
-int advise(const command_line& line, const std::vector<std::string>& args, const std::string& command,
-           std::unique_ptr<user_data> data)
-{
-    const parsed_flags& given = line.flags();
-    const bool as_json = given.value("format").value_or("console") == "json";
-    advice_constraints constraints;
-    constraints.stable = given.boolean("stable");
-    constraints.in_place = given.boolean("in_place");
-    constraints.threads = line.thread_limit(1);
-    const double budget = line.number("budget_s", 2, 86400, 60);
-    const unsigned processes = line.number("processes", 1, 100, default_processes);
-    if (constraints.in_place && !allocations_counted()) {
-        return line.refuse("--in_place: allocations cannot be counted in this build (another layer owns malloc)");
-    }
-    // One size given (--input_sizes=N) is the arrays'; otherwise the file is
-    // cut in four. A size that leaves no array to hold out is refused, not
-    // quietly replaced.
-    std::uint32_t asked = 0;
-    if (data->sizes_given()) {
-        if (data->sizes().size() != 1) return line.refuse("--input_sizes: the advice takes one size, the arrays'");
-        asked = data->sizes()[0];
-        if (asked > data->count() / 2) {
-            return line.refuse("--input_sizes=" + std::to_string(asked) + ": arrays of that size leave none to hold " +
-                               "out of " + std::to_string(data->count()) + " values; the largest that does is " +
-                               std::to_string(data->count() / 2));
-        }
-    }
-    const auto split = split_data(data->count(), asked);
-    if (!split) {
-        return line.refuse(data->path() + ": " + std::to_string(data->count()) +
-                           " values are too few to split into arrays to race on and arrays held out");
-    }
-    const data_profile shape = profile(*data, split->n);
-
-    bench_run run(given.values("contender"));
-    advice_shares shares = share_out(*data, *split);
-    const std::uint32_t n = split->n;
-    rounds_options race_options;
-    race_options.min_rounds = 10;
-    // Half the budget for the race, 30% for the confirmation, shared by its
-    // processes; the rest goes to the profile, the constraints' probes and
-    // the warm-up calls.
-    race_options.budget_seconds = budget * 0.5;
-    rounds_options confirm_options = race_options;
-    confirm_options.budget_seconds = budget * 0.3 / processes;
-    const unsigned threads = constraints.threads > 1 ? constraints.threads : 0;
-    if (given.value("confirm_only")) {
-        run.replace_data(std::move(shares.held_out));
-        return confirm_only<T>(line, run, n, confirm_options, threads);
-    }
-    run.replace_data(std::move(shares.training));
-
-    // The candidates, each with what the constraints ask of it.
+// The contenders the race may pick from, each with what the constraints
+// ask of it measured, and the reference, which races in every group.
+struct candidate_set {
     const contender* reference = nullptr;
     std::vector<const contender*> candidates;
-    json left_out = json::object();
+    std::vector<std::pair<std::string, std::string>> left_out;  // contender, why
+};
+
+template <class T>
+candidate_set find_candidates(const bench_run& run, const advice_constraints& constraints, std::uint32_t n)
+{
+    candidate_set out;
     std::vector<T> probe(n);
     for (const contender& c : run.contenders()) {
-        if (c.id == reference_name) reference = &c;
+        if (c.id == reference_name) out.reference = &c;
         candidate_facts facts;
         facts.takes_type = static_cast<bool>(c.of<T>().sort);
         facts.quadratic_here = quadratic_here(c, run.data()->pattern(), n);
@@ -195,150 +138,198 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
         }
         std::string why;
         if (meets(c, facts, constraints, &why)) {
-            candidates.push_back(&c);
+            out.candidates.push_back(&c);
         } else {
-            left_out[c.id] = why;
+            out.left_out.emplace_back(c.id, why);
         }
     }
-    if (reference == nullptr || !reference->of<T>().sort) return line.refuse("std_sort does not take this type");
-    if (candidates.empty()) return line.refuse("no contender meets the constraints");
+    return out;
+}
 
-    // The race, on the training arrays: the reference first, whether or not
-    // it is a candidate itself.
-    std::vector<const contender*> group{reference};
-    for (const contender* c : candidates) {
-        if (c != reference) group.push_back(c);
+struct race_result {
+    std::vector<const contender*> group;  // the reference first
+    rounds_case rounds;
+    const contender* pick = nullptr;
+    const contender* runner_up = nullptr;  // the pick itself where it is the only candidate
+};
+
+// Who races: the reference first, whether or not it is a candidate itself.
+std::vector<const contender*> race_group(const candidate_set& set)
+{
+    std::vector<const contender*> group{set.reference};
+    for (const contender* c : set.candidates) {
+        if (c != set.reference) group.push_back(c);
     }
-    std::fprintf(stderr, "racing %zu contenders on %zu arrays of %u\n", group.size(), split->training, n);
-    const rounds_case race = run_rounds<T>(run, group, run.data()->pattern(), n, false, race_options, threads);
+    return group;
+}
+
+// The race, on the training arrays.
+template <class T>
+race_result race(bench_run& run, std::vector<const contender*> group, const candidate_set& set, std::uint32_t n,
+                 const rounds_options& options, unsigned threads)
+{
+    race_result out;
+    out.group = std::move(group);
+    out.rounds = run_rounds<T>(run, out.group, run.data()->pattern(), n, false, options, threads);
     std::vector<bool> is_candidate;
-    for (const contender* c : group) {
-        is_candidate.push_back(std::find(candidates.begin(), candidates.end(), c) != candidates.end());
+    for (const contender* c : out.group) {
+        is_candidate.push_back(std::find(set.candidates.begin(), set.candidates.end(), c) != set.candidates.end());
     }
-    const auto order = ranked_candidates(race, is_candidate);
-    const contender* pick = group[order[0].first];
-    const contender* runner_up = order.size() > 1 ? group[order[1].first] : pick;
+    const auto order = ranked_candidates(out.rounds, is_candidate);
+    out.pick = out.group[order[0].first];
+    out.runner_up = order.size() > 1 ? out.group[order[1].first] : out.pick;
+    return out;
+}
 
-    // The confirmation, on the held-out arrays, in fresh rounds.
-    run.replace_data(std::move(shares.held_out));
-    std::vector<const contender*> finalists{reference};
-    for (const contender* c : {pick, runner_up}) {
+// The confirmation, on the held-out arrays, in fresh rounds in this process
+// and in processes - 1 others: the reference, the pick and the runner-up.
+template <class T>
+void confirm_held_out(bench_run& run, const std::vector<std::string>& args, const candidate_set& set,
+                      const race_result& raced, std::uint32_t n, const rounds_options& options, unsigned threads,
+                      advice_record& record)
+{
+    std::vector<const contender*> finalists{set.reference};
+    for (const contender* c : {raced.pick, raced.runner_up}) {
         if (std::find(finalists.begin(), finalists.end(), c) == finalists.end()) finalists.push_back(c);
     }
-    std::fprintf(stderr, "confirming %s on %zu held-out arrays\n", pick->id.c_str(), split->held_out);
-    const rounds_case held = run_rounds<T>(run, finalists, run.data()->pattern(), n, false, confirm_options, threads);
-    held_out_rounds held_rounds{{}};
-    for (std::size_t m = 0; m < finalists.size(); ++m) held_rounds.front().push_back(held.written(m));
-    if (processes > 1) {
-        for (auto& other : other_processes(args, finalists, processes)) held_rounds.push_back(std::move(other));
+    const rounds_case held = run_rounds<T>(run, finalists, run.data()->pattern(), n, false, options, threads);
+    held_out_rounds rounds{{}};
+    for (std::size_t m = 0; m < finalists.size(); ++m) rounds.front().push_back(held.written(m));
+    if (record.processes > 1) {
+        for (auto& other : other_processes(args, finalists, record.processes)) rounds.push_back(std::move(other));
     }
     const auto index = [&](const contender* c) {
         return static_cast<std::size_t>(std::find(finalists.begin(), finalists.end(), c) - finalists.begin());
     };
     // Each process's own figure of the pick, as a reader pools processes.
-    json by_process = json::array();
-    for (const auto& process : held_rounds) {
-        by_process.push_back(rounded(median_ratio(process.at(0), process.at(index(pick))).ratio, 6));
+    for (const auto& process : rounds) {
+        record.pick_by_process.push_back(median_ratio(process.at(0), process.at(index(raced.pick))).ratio);
+        record.heldout_rounds += process.front().size();
     }
-    std::size_t heldout_rounds = 0;
-    for (const auto& process : held_rounds) heldout_rounds += process.front().size();
-    const bool reference_eligible = std::find(candidates.begin(), candidates.end(), reference) != candidates.end();
-    const confirmation verdict = confirm(held_rounds, index(pick), index(runner_up), reference_eligible);
-    const contender* best = finalists[verdict.best];
+    const bool reference_eligible =
+        std::find(set.candidates.begin(), set.candidates.end(), set.reference) != set.candidates.end();
+    record.verdict = confirm(rounds, index(raced.pick), index(raced.runner_up), reference_eligible);
+    record.best = finalists[record.verdict.best]->id;
+}
 
-    // Why: what each does per element on one training array.
-    const auto per_element = [&](const contender* c) -> std::pair<double, double> {
-        if (!c->of<T>().count) return {-1, -1};  // nothing to count
-        std::vector<T> a(n);
-        data->fill(std::span(a), 0);
-        const sorts::op_counts k = c->of<T>().count(a.data(), n);
-        if (k.comparisons == not_counted) return {-2, -2};  // counted differently in every call
-        return {static_cast<double>(k.comparisons) / n, k.moves == not_counted ? -1 : static_cast<double>(k.moves) / n};
-    };
-    const auto [pick_cmp, pick_moves] = per_element(pick);
-    const auto [runner_cmp, runner_moves] = per_element(runner_up);
+// Why: what a contender does per element on one training array.
+template <class T>
+per_element_counts explain(const contender& c, const user_data& data, std::uint32_t n)
+{
+    if (!c.of<T>().count) return {};
+    std::vector<T> a(n);
+    data.fill(std::span(a), 0);
+    const sorts::op_counts k = c.of<T>().count(a.data(), n);
+    if (k.comparisons == not_counted) return {-2, -2};
+    return {static_cast<double>(k.comparisons) / n, k.moves == not_counted ? -1 : static_cast<double>(k.moves) / n};
+}
 
-    std::vector<std::string> raced;
-    for (const contender* c : group) raced.push_back(c->id);
-    {
-        const auto count_or_null = [](double x) { return x < 0 ? json(nullptr) : json(rounded(x, 3)); };
-        json out{{"pick", pick->id},
-                 {"runner_up", runner_up->id},
-                 {"reference", reference->id},
-                 {"ratio", rounded(verdict.pick_over_reference.ratio, 4)},
-                 {"interval", {rounded(verdict.pick_over_reference.low, 4), finite_or_null(verdict.pick_over_reference.high)}},
-                 {"interval_processes", processes},
-                 {"pick_over_reference_by_process", by_process},
-                 {"tie", verdict.tie},
-                 {"pick_over_runner_up", rounded(verdict.pick_over_runner_up.ratio, 4)},
-                 {"pick_over_runner_up_interval",
-                  {rounded(verdict.pick_over_runner_up.low, 4), finite_or_null(verdict.pick_over_runner_up.high)}},
-                 {"heldout_best", best->id},
-                 {"regret", rounded(verdict.regret.ratio, 4)},
-                 {"candidates", raced},
-                 {"left_out", left_out},
-                 {"constraints", {{"stable", constraints.stable}, {"in_place", constraints.in_place},
-                                  {"threads", constraints.threads}}},
-                 {"why", {{"pick_comparisons_per_element", count_or_null(pick_cmp)},
-                          {"pick_moves_per_element", count_or_null(pick_moves)},
-                          {"runner_up_comparisons_per_element", count_or_null(runner_cmp)},
-                          {"runner_up_moves_per_element", count_or_null(runner_moves)},
-                          {"nearest_pattern", shape.nearest},
-                          {"inverted_pairs", rounded(shape.measures.inverted_fraction, 4)},
-                          {"ascending_runs", shape.measures.ascending_runs},
-                          {"distinct", shape.measures.distinct}}},
-                 {"file", data->path()},
-                 {"type", data->type()},
-                 {"size", n},
-                 {"training_arrays", split->training},
-                 {"heldout_arrays", split->held_out},
-                 {"race_rounds", race.rounds.front().size()},
-                 {"heldout_rounds", heldout_rounds},
-                 {"figure", race.cpu_figure ? "cpu" : "wall"},
-                 {"command", command}};
-        if (const auto path = given.value("json_out")) {
-            std::FILE* f = std::fopen(path->c_str(), "w");
-            if (f == nullptr) return line.refuse(*path + ": cannot be written");
-            write_json(f, out);
-            if (std::fclose(f) != 0) return line.refuse(*path + ": cannot be written");
+// The arrays' size: one size given (--input_sizes=N) is theirs; otherwise
+// the file is cut in four. A size that leaves no array to hold out is
+// refused, not quietly replaced. Empty, with `why`, where it cannot be cut.
+std::optional<data_split> split_of(const user_data& data, std::string& why)
+{
+    std::uint32_t asked = 0;
+    if (data.sizes_given()) {
+        if (data.sizes().size() != 1) {
+            why = "--input_sizes: the advice takes one size, the arrays'";
+            return std::nullopt;
         }
-        if (as_json) {
-            write_json(stdout, out);
-            return line.finish(stdout);
+        asked = data.sizes()[0];
+        if (asked > data.count() / 2) {
+            why = "--input_sizes=" + std::to_string(asked) + ": arrays of that size leave none to hold out of " +
+                  std::to_string(data.count()) + " values; the largest that does is " + std::to_string(data.count() / 2);
+            return std::nullopt;
         }
     }
-    const auto interval = [](const paired_ratio& r) {
-        return "95%: " + figure(r.low) + " to " + (std::isfinite(r.high) ? figure(r.high) : std::string("inf"));
-    };
-    const auto counts = [](double cmp, double moves) {
-        if (cmp == -1) return std::string("no comparisons to count (a radix or vector sort)");
-        if (cmp < 0) return std::string("comparisons that differ from call to call (it samples at random)");
-        return figure(cmp, "%.1f") + " comparisons and " + (moves < 0 ? std::string("uncounted") : figure(moves, "%.1f")) +
-               " moves per element";
-    };
-    std::printf("pick: %s, %s of %s on the held-out arrays (%s)\n", pick->id.c_str(),
-                figure(verdict.pick_over_reference.ratio).c_str(), reference->id.c_str(),
-                interval(verdict.pick_over_reference).c_str());
-    if (runner_up == pick) {
-        std::printf("runner-up: none (one candidate)\n");
+    const auto split = split_data(data.count(), asked);
+    if (!split) {
+        why = data.path() + ": " + std::to_string(data.count()) +
+              " values are too few to split into arrays to race on and arrays held out";
+    }
+    return split;
+}
+
+int render(const command_line& line, const advice_record& record)
+{
+    const parsed_flags& given = line.flags();
+    if (const auto path = given.value("json_out")) {
+        std::FILE* f = std::fopen(path->c_str(), "w");
+        if (f == nullptr) return line.refuse(*path + ": cannot be written");
+        write_json(f, advice_json(record));
+        if (std::fclose(f) != 0) return line.refuse(*path + ": cannot be written");
+    }
+    if (given.value("format").value_or("console") == "json") {
+        write_json(stdout, advice_json(record));
     } else {
-        std::printf("runner-up: %s; the pick is %s of it (%s)%s\n", runner_up->id.c_str(),
-                    figure(verdict.pick_over_runner_up.ratio).c_str(), interval(verdict.pick_over_runner_up).c_str(),
-                    verdict.tie ? ": a tie" : "");
+        print_advice(stdout, record);
     }
-    if (best != pick) {
-        std::printf("held out, %s was fastest: the pick takes %s of its time\n", best->id.c_str(),
-                    figure(verdict.regret.ratio).c_str());
-    }
-    std::printf("why: %s makes %s; %s %s. The data is nearest to %s (%.3f inverted pairs, %zu runs, %zu distinct)\n",
-                pick->id.c_str(), counts(pick_cmp, pick_moves).c_str(), runner_up->id.c_str(),
-                counts(runner_cmp, runner_moves).c_str(), shape.nearest.c_str(), shape.measures.inverted_fraction,
-                static_cast<std::size_t>(shape.measures.ascending_runs), static_cast<std::size_t>(shape.measures.distinct));
-    std::printf("raced %zu contenders on %zu arrays of %u (%s time), confirmed on %zu others in %s\n", group.size(),
-                split->training, n, race.cpu_figure ? "CPU" : "wall", split->held_out,
-                processes == 1 ? "one process" : (std::to_string(processes) + " processes").c_str());
-    std::printf("repeat: %s\n", command.c_str());
     return line.finish(stdout);
+}
+
+template <class T>
+int advise(const command_line& line, const std::vector<std::string>& args, const std::string& command,
+           std::unique_ptr<user_data> data)
+{
+    const parsed_flags& given = line.flags();
+    advice_record record;
+    record.constraints.stable = given.boolean("stable");
+    record.constraints.in_place = given.boolean("in_place");
+    record.constraints.threads = line.thread_limit(1);
+    const double budget = line.number("budget_s", 2, 86400, 60);
+    record.processes = line.number("processes", 1, 100, default_processes);
+    if (record.constraints.in_place && !allocations_counted()) {
+        return line.refuse("--in_place: allocations cannot be counted in this build (another layer owns malloc)");
+    }
+    std::string why;
+    const auto split = split_of(*data, why);
+    if (!split) return line.refuse(why);
+    const std::uint32_t n = split->n;
+    record.split = *split;
+    record.shape = profile(*data, n);
+    record.file = data->path();
+    record.type = data->type();
+    record.command = command;
+
+    bench_run run(given.values("contender"));
+    advice_shares shares = share_out(*data, *split);
+    rounds_options race_options;
+    race_options.min_rounds = 10;
+    // Half the budget for the race, 30% for the confirmation, shared by its
+    // processes; the rest goes to the profile, the constraints' probes and
+    // the warm-up calls.
+    race_options.budget_seconds = budget * 0.5;
+    rounds_options confirm_options = race_options;
+    confirm_options.budget_seconds = budget * 0.3 / record.processes;
+    const unsigned threads = record.constraints.threads > 1 ? record.constraints.threads : 0;
+    if (given.value("confirm_only")) {
+        run.replace_data(std::move(shares.held_out));
+        return confirm_only<T>(line, run, n, confirm_options, threads);
+    }
+    run.replace_data(std::move(shares.training));
+
+    const candidate_set set = find_candidates<T>(run, record.constraints, n);
+    if (set.reference == nullptr || !set.reference->of<T>().sort) return line.refuse("std_sort does not take this type");
+    if (set.candidates.empty()) return line.refuse("no contender meets the constraints");
+    record.left_out = set.left_out;
+
+    std::vector<const contender*> group = race_group(set);
+    std::fprintf(stderr, "racing %zu contenders on %zu arrays of %u\n", group.size(), split->training, n);
+    const race_result raced = race<T>(run, std::move(group), set, n, race_options, threads);
+    for (const contender* c : raced.group) record.raced.push_back(c->id);
+    record.race_rounds = raced.rounds.rounds.front().size();
+    record.cpu_figure = raced.rounds.cpu_figure;
+    record.pick = raced.pick->id;
+    record.runner_up = raced.runner_up->id;
+    record.reference = set.reference->id;
+
+    run.replace_data(std::move(shares.held_out));
+    std::fprintf(stderr, "confirming %s on %zu held-out arrays\n", raced.pick->id.c_str(), split->held_out);
+    confirm_held_out<T>(run, args, set, raced, n, confirm_options, threads, record);
+
+    record.pick_counts = explain<T>(*raced.pick, *data, n);
+    record.runner_up_counts = explain<T>(*raced.runner_up, *data, n);
+    return render(line, record);
 }
 
 int advise_main(const command_line& line, const std::vector<std::string>& args, const std::string& command)
@@ -352,12 +343,7 @@ int advise_main(const command_line& line, const std::vector<std::string>& args, 
     std::unique_ptr<user_data> data = line.input();
     if (!data) throw flag_error("--input=FILE names the data to advise on");
     int status = 1;
-    bool known = false;
-    for_each_type([&]<class T>(T) {
-        if (known || element_traits<T>::name != data->type()) return;
-        known = true;
-        status = advise<T>(line, args, command, std::move(data));
-    });
+    data->visit([&]<class T>(T) { status = advise<T>(line, args, command, std::move(data)); });
     return status;
 }
 

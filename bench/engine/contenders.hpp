@@ -46,6 +46,19 @@ inline contender registry_contender(const routine_info& r)
     return c;
 }
 
+// The sequential contenders of `all` that `wanted` names, leaving out the
+// pinned forms of vqsort: what the fault table, the certificate, the claims
+// and the worst-case search cover.
+inline std::vector<const contender*> sequential_contenders(const std::vector<contender>& all,
+                                                           const std::function<bool(const std::string&)>& wanted)
+{
+    std::vector<const contender*> out;
+    for (const contender& c : all) {
+        if (!c.parallel() && !c.pinned_target && wanted(c.id)) out.push_back(&c);
+    }
+    return out;
+}
+
 // std_sort, std_stable_sort, pdqsort, spreadsort, vqsort, ips4o, spinsort,
 // flat_stable_sort: sequential sorts from libraries, beside which the
 // routines are read; then vqsort pinned to each instruction set below the

@@ -153,7 +153,7 @@ template <class T, class F>
 void for_each_case(const std::vector<const contender*>& all, const grid_options& options, F&& f)
 {
     const std::string_view type = element_traits<T>::name;
-    const bool data = options.data != nullptr && options.data->type() == type;
+    const bool data = options.data != nullptr && options.data->holds<T>();
     const auto wanted_pattern = [&](const pattern_info& p) {
         return options.patterns.empty() ||
                std::find(options.patterns.begin(), options.patterns.end(), p.p) != options.patterns.end();

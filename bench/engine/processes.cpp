@@ -1,9 +1,11 @@
 #include "processes.hpp"
 
 #include <spawn.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -73,4 +75,20 @@ std::vector<std::string> without_flag(const std::vector<std::string>& args, cons
         if (a != bare && a.rfind(bare + "=", 0) != 0) out.push_back(a);
     }
     return out;
+}
+
+std::string become(const std::string& program, const std::vector<std::string>& args)
+{
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return "cannot find this program's own file: " + error.message();
+    const std::string path = (self.parent_path() / program).string();
+    std::vector<std::string> owned{path};
+    owned.insert(owned.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : owned) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    execv(path.c_str(), argv.data());
+    return "cannot run " + path + ": " + std::strerror(errno);
 }

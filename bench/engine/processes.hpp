@@ -42,3 +42,8 @@ void run_again(const std::vector<std::vector<std::string>>& runs,
 
 // `args` without any --`flag` or --`flag`=VALUE.
 std::vector<std::string> without_flag(const std::vector<std::string>& args, const std::string& flag);
+
+// Replaces this process with `program`, the executable of that name beside
+// this one's, given `args` (argv without argv[0]). Returns only where it
+// could not, with why.
+std::string become(const std::string& program, const std::vector<std::string>& args);

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "bench/engine/json.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/stability.hpp"
 #include "inputs/patterns.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/adversary.hpp"
 #include "inputs/patterns.hpp"
 
 namespace {

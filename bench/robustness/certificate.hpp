@@ -12,7 +12,7 @@
 #include "bench/engine/contenders.hpp"
 #include "bench/engine/grid.hpp"
 #include "bench/robustness/faults.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/adversary.hpp"
 
 struct certificate_options {
     // Distinct values, many equal ones, both runs, and runs of ascending

@@ -120,6 +120,13 @@ struct fault_result {
 // that a run stays within a quarter of a second.
 std::uint64_t comparison_budget(std::uint32_t n);
 
+// An element is (key << 16) | (position << 1) | seen: keys and positions
+// below 2^15, so that every code is a non-negative int32; -1 is a moved-from
+// element.
+constexpr int key_shift = 16;
+constexpr std::int64_t moved_from_code = -1;
+constexpr std::uint32_t largest_n = 1u << 15;
+
 // The encoded input of a case: pattern `p` with seed 1, each value's rank
 // among the distinct values as its key, beside its position.
 std::vector<std::int64_t> fault_input(pattern p, std::uint32_t n);

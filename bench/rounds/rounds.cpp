@@ -10,112 +10,12 @@
 #include "bench/engine/context.hpp"
 #include "bench/engine/json.hpp"
 
-namespace {
-
-// Figures per call of `batches` batches of `c`, checked after the clock.
-template <class T>
-round_figures timed_share(prepared<T>& in, const contender& c, std::size_t batches, bool cold, unsigned threads,
-                          const tick_source& clock, const cost_meter& meter, const std::string& name)
-{
-    if (c.parallel()) c.use_threads(threads);
-    batch_totals totals;
-    for (std::size_t b = 0; b < batches; ++b) {
-        if (!measure_batch(in, c.of<T>().sort, cold, clock, meter, totals)) {
-            throw std::runtime_error("wrong result: " + c.id + " did not sort " + name);
-        }
-    }
-    return totals.per_call(clock.frequency(), c.parallel() ? threads : 1);
-}
-
-double widest_half_width(const rounds_case& c)
-{
-    double widest = 0;
-    const std::vector<double> reference = c.written(0);
-    for (std::size_t m = 1; m < c.members.size(); ++m) {
-        widest = std::max(widest, paired_half_width(reference, c.written(m)));
-    }
-    return widest;
-}
-
-}  // namespace
-
 std::vector<double> rounds_case::written(std::size_t member) const
 {
     std::vector<double> out;
     for (const round_figures& f : rounds[member]) out.push_back(significant(figure(f)));
     return out;
 }
-
-template <class T>
-rounds_case run_rounds(bench_run& run, const std::vector<const contender*>& group, const pattern_info& p,
-                       std::uint32_t n, bool cold, const rounds_options& options, unsigned threads,
-                       const tick_source& clock, const cost_meter& meter)
-{
-    const std::string type(element_traits<T>::name);
-    rounds_case out;
-    out.name = case_name(p.name, n, type, cold);
-    out.type = type;
-    out.pattern = p.name;
-    out.n = n;
-    out.cold = cold;
-    out.members = group;
-    out.cpu_figure = std::none_of(group.begin(), group.end(), [](const contender* c) { return c->parallel(); });
-    const cost_meter& cpu_meter = out.cpu_figure ? meter : process_costs;
-    prepared<T>& in = run.inputs<T>(p.p, n);
-    out.arrays = in.copies;
-    // A warm-up call each, and one timed batch each to size its share of a
-    // round: as many batches as last round_seconds, so that a fast member's
-    // share is not a few microseconds that one interrupt doubles.
-    for (const contender* c : group) {
-        std::copy_n(in.input.begin(), n, in.work.begin());
-        if (c->parallel()) c->use_threads(threads);
-        c->of<T>().sort(in.work.data(), n);
-        const round_figures f = timed_share(in, *c, 1, cold, threads, clock, cpu_meter, out.name);
-        const double seconds = f.wall_ns * 1e-9 * static_cast<double>(in.copies);
-        out.batches.push_back(
-            seconds > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(options.round_seconds / seconds)))
-                        : 1);
-    }
-    out.rounds.assign(group.size(), {});
-    std::vector<std::size_t> order(group.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::mt19937 rng(options.seed);
-    const std::uint64_t start = clock.counter();
-    const double budget_ticks = options.budget_seconds * static_cast<double>(clock.frequency());
-    for (unsigned r = 1;; ++r) {
-        std::shuffle(order.begin(), order.end(), rng);
-        for (const std::size_t m : order) {
-            out.rounds[m].push_back(
-                timed_share(in, *group[m], out.batches[m], cold, threads, clock, cpu_meter, out.name));
-        }
-        if (r < options.min_rounds) continue;
-        out.widest = widest_half_width(out);
-        if (out.widest <= options.width) {
-            out.stopped = "interval";
-        } else if (static_cast<double>(clock.counter() - start) >= budget_ticks) {
-            out.stopped = "budget";
-        } else if (r >= options.rounds) {
-            out.stopped = "rounds";
-        }
-        if (!out.stopped.empty()) break;
-    }
-    return out;
-}
-
-// Every element type's, for the programs that run rounds of their own.
-#define SORTBENCH_RUN_ROUNDS(T)                                                                                  \
-    template rounds_case run_rounds<T>(bench_run&, const std::vector<const contender*>&, const pattern_info&,   \
-                                       std::uint32_t, bool, const rounds_options&, unsigned, const tick_source&, \
-                                       const cost_meter&);
-SORTBENCH_RUN_ROUNDS(std::int32_t)
-SORTBENCH_RUN_ROUNDS(std::int64_t)
-SORTBENCH_RUN_ROUNDS(double)
-SORTBENCH_RUN_ROUNDS(kv16)
-SORTBENCH_RUN_ROUNDS(text)
-SORTBENCH_RUN_ROUNDS(rec100)
-SORTBENCH_RUN_ROUNDS(rec1k)
-SORTBENCH_RUN_ROUNDS(url)
-#undef SORTBENCH_RUN_ROUNDS
 
 grid_options rounds_grid(const bench_run& run, bool full_grid, unsigned threads)
 {

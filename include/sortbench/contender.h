@@ -72,7 +72,7 @@ const char* sortbench_name(void);
  *   stable           equal keys keep their input order
  * CLASS is n, n log n, n log k (k distinct values) or n^2. For example
  * "ascending: n\nrandom: n log n\nworst: n log n # our paper, 2.3\n".
- * sortbench-counts --claims says which hold (sortbench_sort_by_int32 is
+ * sortbench-growth --claims says which hold (sortbench_sort_by_int32 is
  * needed for all but "stable", sortbench_sort_kv16 for "stable"). */
 const char* sortbench_claims(void);
 

@@ -3,6 +3,7 @@ writers at once both land; merging twice adds nothing and keeps machines
 apart; a damaged file, another program's, or a newer store's is refused in
 one line and left as it was; and a store of the first schema is read."""
 
+import math
 import os
 import sqlite3
 import subprocess
@@ -16,6 +17,8 @@ import numpy as np
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
 sys.path.insert(0, str(TOOLS))
 from benchdata import ToolError  # noqa: E402
+from benchdata import MedianRatio  # noqa: E402
+from timeline.bisection import search  # noqa: E402
 from timeline.changes import changes_of  # noqa: E402
 from timeline.detector import change_points, scores  # noqa: E402
 from timeline.series import all_series, comparable  # noqa: E402
@@ -158,6 +161,36 @@ class Detector(unittest.TestCase):
         self.assertEqual(len(found), 1)
         self.assertLessEqual(abs(found[0].index - 15), 1)
         self.assertEqual(change_points(z), found)
+
+
+def level(ratio, half=0.01):
+    return MedianRatio(ratio, ratio - half, ratio + half, 20)
+
+
+class Bisection(unittest.TestCase):
+    def test_names_the_first_slow_commit_within_its_builds_or_says_why_not(self):
+        # (levels of the commits after GOOD, BAD last; the commit named, or
+        # what is said instead)
+        step = [1.0] * 12 + [1.05] * 19
+        cases = [(step, 12, None), ([1.0] * 30 + [1.05], 30, None), ([1.05] * 31, 0, None),
+                 ([1.0] * 31, None, None),
+                 ([1.0 + 0.005 * i for i in range(31)], 3, "grows"),
+                 ([1.0] * 15 + [1.02] + [1.02] * 15, 15, None)]
+        for levels, named, said in cases:
+            with self.subTest(levels=levels):
+                out = search(len(levels), lambda i: level(levels[i]))
+                self.assertEqual(out.first_slow, named)
+                self.assertLessEqual(len(out.measured), math.ceil(math.log2(len(levels))) + 1)
+                self.assertEqual(out.one_commit, named is not None and said is None)
+                if said == "grows":
+                    self.assertTrue(out.grows)
+
+    def test_a_midpoint_that_ties_both_sides_is_said_so(self):
+        levels = [1.0] * 10 + [1.015] * 21
+        out = search(len(levels), lambda i: level(levels[i], 0.02 if i < 10 else 0.01))
+        self.assertEqual(out.first_slow, 10)
+        self.assertFalse(out.one_commit)
+        self.assertTrue(out.ties_both)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,6 @@
 every chart drawn with its contenders and the floor, the ratio table whole,
 and no script error in the console."""
 
-import json
 import os
 import re
 import shutil
@@ -29,6 +28,16 @@ def run(*args, **kw):
     return r
 
 
+def rendered(page, home):
+    """(the DOM after the scripts ran, the console, the page's text)."""
+    # No network: the page must carry everything it needs.
+    browser = subprocess.run(
+        [BROWSER, "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+         "--enable-logging=stderr", "--v=0", "--virtual-time-budget=15000", "--dump-dom", page.as_uri()],
+        capture_output=True, text=True, timeout=120, env={**os.environ, "HOME": str(home)})
+    return browser.stdout, browser.stderr, page.read_text()
+
+
 class RenderedReport(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -46,14 +55,7 @@ class RenderedReport(unittest.TestCase):
         shutil.copy(tmp / "run.json", tmp / "older.json")
         run(REPO / "tools" / "report.py", tmp / "run.json", tmp / "older.json",
             "--counts", tmp / "counts.json", "-o", tmp / "report.html")
-        page = tmp / "report.html"
-        # No network: the page must carry everything it needs.
-        browser = subprocess.run(
-            [BROWSER, "--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
-             "--enable-logging=stderr", "--v=0", "--virtual-time-budget=15000", "--dump-dom", page.as_uri()],
-            capture_output=True, text=True, timeout=120, env={**os.environ, "HOME": str(tmp)})
-        cls.dom, cls.console = browser.stdout, browser.stderr
-        cls.page_text = page.read_text()
+        cls.dom, cls.console, cls.page_text = rendered(tmp / "report.html", tmp)
 
     @classmethod
     def tearDownClass(cls):
@@ -88,6 +90,32 @@ class RenderedReport(unittest.TestCase):
         errors = [line for line in self.console.splitlines() if ":CONSOLE" in line]
         self.assertEqual(errors, [])
         self.assertNotRegex(self.page_text, r"<script[^>]+src=")
+
+
+class HistoryView(unittest.TestCase):
+    def test_each_series_drawn_with_its_change_named(self):
+        if BROWSER is None:
+            raise AssertionError("chromium is not installed: tools/install-deps.sh installs it")
+        from timeline.store import Figure, Record, Store
+        machine = {"vendor": "AuthenticAMD", "family": "26", "model": "2"}
+        with tempfile.TemporaryDirectory() as tmp:
+            tmp = Path(tmp)
+            store = Store(tmp / "history.db")
+            for i in range(20):
+                level = 1.0 if i < 10 else 1.1
+                store.add(Record(f"r{i}", machine, "2026-12-08", "test", "sweep", "s", {"heap": f"rev{i}"}, i),
+                          [Figure("heap", "random/1000", "ratio_to:std_sort", level + 0.001 * (i % 3),
+                                  level - 0.01, level + 0.01, 20),
+                           Figure("heap", "random/1000", "comparisons", 100 if i < 10 else 120, exact=True)])
+            store.close()
+            run(REPO / "tools" / "report.py", "--history", tmp / "history.db", "-o", tmp / "history.html")
+            dom, console, text = rendered(tmp / "history.html", tmp)
+        for n in range(2):
+            self.assertIn('class="main-svg"', dom.split(f'id="history-{n}"')[1].split('class="chart"')[0])
+        changes = re.search(r"<table class=\"changes\">(.*?)</table>", dom, re.S).group(1)
+        self.assertEqual(re.findall(r"<td>(rev\d+)</td>", changes), ["rev10", "rev10"])
+        self.assertIn("commit rev10", text)
+        self.assertEqual([line for line in console.splitlines() if ":CONSOLE" in line], [])
 
 
 if __name__ == "__main__":

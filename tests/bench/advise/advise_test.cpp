@@ -9,7 +9,7 @@
 
 #include "bench/advise/advise.hpp"
 #include "bench/engine/bench_run.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/stability.hpp"
 #include "platform/call_costs.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "bench/growth/claims.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/adversary.hpp"
 #include "inputs/patterns.hpp"
 #include "inputs/user_data.hpp"
 

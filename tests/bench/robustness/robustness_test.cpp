@@ -16,7 +16,8 @@
 #include "bench/engine/bench_run.hpp"
 #include "bench/robustness/certificate.hpp"
 #include "bench/robustness/faults.hpp"
-#include "bench/robustness/robustness.hpp"
+#include "bench/engine/adversary.hpp"
+#include "bench/engine/stability.hpp"
 #include "platform/call_costs.hpp"
 
 namespace {

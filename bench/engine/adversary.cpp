@@ -1,38 +1,10 @@
-#include "robustness.hpp"
+#include "adversary.hpp"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <vector>
-
-grid_options stability_grid(unsigned threads)
-{
-    grid_options grid;
-    grid.warm_only = true;
-    grid.widest_only = true;
-    grid.max_threads = std::max(2U, threads);
-    grid.sizes = {10, 100, 1000, 10000};
-    return grid;
-}
-
-std::optional<std::string> first_instability(const contender& c, unsigned threads)
-{
-    std::optional<std::string> found;
-    std::vector<kv16> a;
-    for_each_case<kv16>({&c}, stability_grid(threads), [&](const grid_case& g) {
-        if (found) return;
-        if (c.parallel()) c.use_threads(g.threads);
-        a.resize(g.n);
-        fill_elements(g.p->p, std::span(a), 1);
-        c.of<kv16>().sort(a.data(), g.n);
-        for (std::uint32_t i = 1; i < g.n; ++i) {
-            if (a[i].key == a[i - 1].key && a[i].value < a[i - 1].value) {
-                found = std::string(g.p->name) + "/" + std::to_string(g.n);
-                return;
-            }
-        }
-    });
-    return found;
-}
 
 namespace {
 
@@ -91,4 +63,14 @@ bool write_int32_file(const std::string& path, std::span<const std::int32_t> val
     if (f == nullptr) return false;
     const bool written = std::fwrite(values.data(), sizeof(std::int32_t), values.size(), f) == values.size();
     return std::fclose(f) == 0 && written;
+}
+
+std::string replay_command(const std::vector<std::string>& libraries, const std::string& file, const std::string& id,
+                           std::uint32_t n)
+{
+    std::string command = "sortbench-counts";
+    for (const std::string& library : libraries) command += " --contender=" + library;
+    const std::string name = std::filesystem::path(file).stem().string();
+    return command + " --input=" + file + " --input_sizes=" + std::to_string(n) + " --filter='^" + id + "/" + name +
+           "/" + std::to_string(n) + "$'";
 }

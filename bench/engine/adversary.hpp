@@ -1,27 +1,13 @@
-// How sorts behave against an adversary, and whether they keep equal keys
-// in order.
+// McIlroy's adversary, and the files of inputs that replay a case: asked by
+// the certificate and by the worst-case search.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "bench/engine/contenders.hpp"
-#include "bench/engine/grid.hpp"
-#include "inputs/patterns.hpp"
-
-// The grid of the stability check: kv16 on every pattern at 10, 100, 1,000
-// and 10,000 elements, warm, a parallel sort at `threads`.
-grid_options stability_grid(unsigned threads);
-
-// Where the contender was first seen to put equal keys out of their input
-// order, as "pattern/size"; empty when it never was. Tried on kv16 input
-// whose payload is the input position, on every case of stability_grid(),
-// a parallel sort on `threads` (two or more, so that its threads can meet).
-std::optional<std::string> first_instability(const contender& c, unsigned threads);
 
 // A sort against McIlroy's adversary ("A Killer Adversary for Quicksort"):
 // the elements start as "gas", of unknown value, and each comparison of two
@@ -49,3 +35,8 @@ std::string adversary_file(const std::string& dir, const std::string& contender,
 // Writes values there as little-endian int32 records; false when the file
 // cannot be written.
 bool write_int32_file(const std::string& path, std::span<const std::int32_t> values);
+
+// The sortbench-counts command that counts contender `id` on an input file
+// written for it, at size n: the replay printed beside such a file.
+std::string replay_command(const std::vector<std::string>& libraries, const std::string& file, const std::string& id,
+                           std::uint32_t n);

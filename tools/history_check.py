@@ -1,0 +1,227 @@
+#!/usr/bin/python3
+"""How often the history's detector is wrong on this machine: false alarms,
+steps missed, commits misplaced, and bisection's builds.
+
+Measures first. For each size of random int32 (10^4, 10^5, 10^6), --points
+processes of sortbench-rounds (20), each one process of its own, time side
+by side: std_sort (the series' reference); the heapsort example built
+unslowed (libslowed_0pct.so); the same source with its code moved (a
+placement copy, libslowed_0pct.layoutK.so, K changing with the process: a
+commit that moves code without changing speed); and the example slowed by
+1%, 2% and 5% of its own time (libslowed_1pct.so ...). Each process gives
+one point of every build: its ratio to std_sort, and its paired ratio to
+the unslowed build with its interval.
+
+Then assembles series of --commits commits (30) from those points,
+--series of them (50) per size and step: commits before a step drawn from
+the unchanged builds (either placement), from the step at a random commit
+on drawn from the slowed build, and runs the detector on each. Prints:
+  - each slowed build's slowdown over all its processes (the calibration);
+  - false alarms per series per commit, on series that hold no step;
+  - the share of steps found at the true commit +-1, per size of step;
+  - how far the commit found lies from the true one;
+  - bisection of a 5% step among 32 commits, each midpoint one process's
+    paired ratio to GOOD: how many builds it took, how often it named the
+    commit.
+
+Usage: tools/history_check.py [--points N] [--sizes LIST] [--series N] [--commits N] [--busy K]
+                              [--budget_s S] [--build DIR] [--json OUT] [--load JSON]
+"""
+
+import json
+import math
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+import numpy as np
+
+from benchdata import (ArgumentParser, MedianRatio, ToolError, build_dir, busy_loops, executable, load_rounds, median,
+                       median_ratio, processes_ratio, run_tool)
+from timeline import bisection
+from timeline.changes import SEED, changes_of
+from timeline.series import Point, Series, SeriesKey
+
+STEPS = (1, 2, 5)
+LAYOUT_COPIES = 6          # the placement copies the build makes of each library
+BISECT_COMMITS = 32
+BISECT_TRIALS = 100
+
+
+def libraries(build):
+    out = {"unslowed": build / "libslowed_0pct.so"}
+    out.update({f"slowed_{p}pct": build / f"libslowed_{p}pct.so" for p in STEPS})
+    for path in out.values():
+        if not path.is_file():
+            raise ToolError(f"{path} is missing: build with the benchmarks on (make)")
+    return out
+
+
+def one_process(build, libs, size, k, budget_s):
+    """One point of every build at one size: {member: {"to_reference": r,
+    "to_unslowed": [ratio, low, high]}}."""
+    members = {**libs, "moved": build / f"libslowed_0pct.layout{k % LAYOUT_COPIES + 1}.so"}
+    names = ["unslowed", "moved"] + [f"slowed_{p}pct" for p in STEPS]
+    with tempfile.TemporaryDirectory() as tmp:
+        out = Path(tmp) / "rounds.json"
+        run = subprocess.run([str(executable(build, "sortbench-rounds")), "--group=" + ",".join(["std_sort"] + names),
+                              *[f"--contender={n}={members[n]}" for n in names], f"--filter=^random/{size}$",
+                              f"--budget_s={budget_s}", "--processes=1", f"--out={out}"],
+                             capture_output=True, text=True)
+        if run.returncode != 0:
+            raise ToolError(f"sortbench-rounds: {(run.stderr.strip() or 'failed').splitlines()[-1]}")
+        _, cases = load_rounds(out)
+    case = cases[0]
+    base = case.members.index("unslowed")
+    point = {}
+    for n in names:
+        m = case.members.index(n)
+        paired = median_ratio(case.ns[base], case.ns[m])
+        point[n] = {"to_reference": case.ratio(m).ratio, "to_unslowed": [paired.ratio, paired.low, paired.high],
+                    "rounds": [case.ns[base], case.ns[m]]}
+    return point
+
+
+def measure(args, build):
+    libs = libraries(build)
+    points = {}
+    started = time.monotonic()
+    total = len(args.sizes) * args.points
+    with busy_loops(args.busy):
+        for s, size in enumerate(args.sizes):
+            points[str(size)] = []
+            for k in range(args.points):
+                points[str(size)].append(one_process(build, libs, size, k, args.budget_s))
+                done = s * args.points + k + 1
+                spent = time.monotonic() - started
+                print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
+                      end="", flush=True)
+    print()
+    return points
+
+
+def series_of(values):
+    key = SeriesKey("", "", "heapsort", "", "ratio_to:std_sort")
+    return Series(key, [Point(str(i), "", v, None, None, 1, False) for i, v in enumerate(values)])
+
+
+def assemble(rng, unchanged, stepped, commits):
+    """A series with a step at a random commit (None: no step): (values, step)."""
+    if stepped is None:
+        return list(rng.choice(unchanged, commits)), None
+    step = int(rng.integers(3, commits - 2))  # the detector needs three points a side
+    return list(rng.choice(unchanged, step)) + list(rng.choice(stepped, commits - step)), step
+
+
+def detector_rates(points, series, commits):
+    """Per size: false alarms, steps found and their distance."""
+    rng = np.random.default_rng(SEED)
+    out = {}
+    for size, processes in points.items():
+        unchanged = [p[n]["to_reference"] for p in processes for n in ("unslowed", "moved")]
+        row = {"false_alarms": 0, "no_step_commits": series * commits}
+        for _ in range(series):
+            values, _ = assemble(rng, unchanged, None, commits)
+            row["false_alarms"] += len(changes_of(series_of(values)))
+        for p in STEPS:
+            stepped = [q[f"slowed_{p}pct"]["to_reference"] for q in processes]
+            found, distances = 0, []
+            for _ in range(series):
+                values, step = assemble(rng, unchanged, stepped, commits)
+                ups = [c.index for c in changes_of(series_of(values)) if c.ratio > 1]
+                if ups:
+                    nearest = min(ups, key=lambda i: abs(i - step))
+                    distances.append(abs(nearest - step))
+                    found += abs(nearest - step) <= 1
+            row[f"step_{p}pct"] = {"found": found, "series": series, "distances": distances}
+        out[size] = row
+    return out
+
+
+def paired(entry):
+    ratio, low, high = entry
+    return MedianRatio(ratio, low, high, 0)
+
+
+def bisection_rates(points, trials=BISECT_TRIALS, commits=BISECT_COMMITS):
+    """Per size: a 5% step among `commits` commits after GOOD, each midpoint
+    one measured process's paired ratio to GOOD."""
+    rng = np.random.default_rng(SEED)
+    out = {}
+    for size, processes in points.items():
+        unchanged = [paired(p["moved"]["to_unslowed"]) for p in processes]
+        slowed = [paired(p["slowed_5pct"]["to_unslowed"]) for p in processes]
+        named, builds = 0, []
+        for _ in range(trials):
+            first = int(rng.integers(0, commits))
+            result = bisection.search(commits, lambda i: slowed[rng.integers(len(slowed))] if i >= first
+                                      else unchanged[rng.integers(len(unchanged))])
+            builds.append(len(result.measured) + 1)
+            named += result.one_commit and result.first_slow == first
+        out[size] = {"named": named, "trials": trials, "builds": builds}
+    return out
+
+
+def calibration(points):
+    out = {}
+    for size, processes in points.items():
+        for p in STEPS:
+            r = processes_ratio([tuple(q[f"slowed_{p}pct"]["rounds"]) for q in processes])
+            out.setdefault(size, {})[p] = (r.ratio, r.low, r.high)
+    return out
+
+
+def report(points, detector, bisected, calibrated, commits):
+    print("| size | slowed by | measured over every process (95% interval) |")
+    print("|---:|---:|---|")
+    for size, row in calibrated.items():
+        for p, (r, low, high) in row.items():
+            print(f"| {size} | {p}% | {100 * (r - 1):+.2f}% ({100 * (low - 1):+.2f}..{100 * (high - 1):+.2f}) |")
+    print()
+    print("| size | false alarms per series per commit | " + " | ".join(f"{p}% steps found (+-1)" for p in STEPS)
+          + " | distance of the commit found, median (largest) | bisection of 5%: named | builds, median (largest) |")
+    print("|---:|---:|" + "---:|" * len(STEPS) + "---|---:|---|")
+    for size, row in detector.items():
+        found = [row[f"step_{p}pct"] for p in STEPS]
+        distances = [d for f in found for d in f["distances"]]
+        b = bisected[size]
+        print(f"| {size} | {row['false_alarms']}/{row['no_step_commits']} "
+              f"({row['false_alarms'] / row['no_step_commits']:.2%}) | "
+              + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
+              + f" | {median(distances) if distances else '-'} ({max(distances) if distances else '-'}) | "
+              f"{b['named']}/{b['trials']} | {median(b['builds'])} ({max(b['builds'])}) |")
+    print(f"(series of {commits} commits; bisection among {BISECT_COMMITS}, at most "
+          f"{math.ceil(math.log2(BISECT_COMMITS)) + 1} builds promised, one more where the last is the one)")
+
+
+def main():
+    ap = ArgumentParser(__doc__)
+    ap.add_argument("--points", type=int, default=20)
+    ap.add_argument("--sizes", default="10000,100000,1000000")
+    ap.add_argument("--series", type=int, default=50)
+    ap.add_argument("--commits", type=int, default=30)
+    ap.add_argument("--busy", type=int, default=0)
+    ap.add_argument("--budget_s", type=float, default=8)
+    ap.add_argument("--build")
+    ap.add_argument("--json", type=Path)
+    ap.add_argument("--load", type=Path, help="the points of an earlier --json, instead of measuring")
+    args = ap.parse_args()
+    try:
+        args.sizes = [int(s) for s in args.sizes.split(",")]
+    except ValueError:
+        raise ToolError(f"--sizes takes whole numbers separated by commas, not '{args.sizes}'") from None
+    if args.points < 4 or args.commits < 8 or args.series < 1:
+        raise ToolError("--points needs 4 or more, --commits 8 or more, --series 1 or more")
+    points = json.loads(args.load.read_text())["points"] if args.load else measure(args, build_dir(args.build))
+    detector = detector_rates(points, args.series, args.commits)
+    bisected = bisection_rates(points)
+    calibrated = calibration(points)
+    report(points, detector, bisected, calibrated, args.commits)
+    if args.json:
+        args.json.write_text(json.dumps({"points": points, "detector": detector, "bisection": bisected,
+                                         "calibration": calibrated}, indent=1))
+
+
+if __name__ == "__main__":
+    run_tool(main)
