@@ -38,7 +38,8 @@
       HEAD against its merge base with BASE, in paired rounds over three
       processes, a verdict a case.
   The four take --filter (the rounds' cases, default ^random/100000$),
-  --budget_s (each timing's, default 15), --processes, --name (the
+  --budget_s (each timing's, default 20), --width (the rounds stop once
+  every interval is within +-PCT%, default 0.5), --processes, --name (the
   contender's name in the series, default the library's) and --reference
   (default std_sort).
 
@@ -159,7 +160,7 @@ def changes(args):
 
 def options_of(args):
     return built_commits.Options(build_dir(args.build_dir), args.name or built_commits.library_name(args.library),
-                                 args.filter, args.budget_s, args.processes, args.reference)
+                                 args.filter, args.budget_s, args.processes, args.reference, args.width)
 
 
 def with_builder(args, work):
@@ -270,7 +271,9 @@ def main():
         p.add_argument("--build", required=True, help="the command that builds the library, run at the worktree's top")
         p.add_argument("--library", required=True, help="where the build leaves the library, inside the worktree")
         p.add_argument("--filter", default="^random/100000$", help="the rounds' cases (default ^random/100000$)")
-        p.add_argument("--budget_s", type=int, default=15)
+        p.add_argument("--budget_s", type=int, default=20)
+        p.add_argument("--width", type=float, default=0.5,
+                       help="stop the rounds once every interval is within +-PCT%% (default 0.5)")
         p.add_argument("--processes", type=int, default=processes)
         p.add_argument("--name", help="the contender's name in the series (default: from the library's file)")
         p.add_argument("--reference", default="std_sort")

@@ -47,6 +47,9 @@ STEPS = (1, 2, 5)
 LAYOUT_COPIES = 6          # the placement copies the build makes of each library
 BISECT_COMMITS = 32
 BISECT_TRIALS = 100
+# Each process's rounds run until every ratio is known to +-0.5% (or the
+# budget ends): the history's own default, narrow enough for a 2% step.
+WIDTH = 0.5
 
 
 def libraries(build):
@@ -67,7 +70,7 @@ def one_process(build, libs, size, k, budget_s):
         out = Path(tmp) / "rounds.json"
         run = subprocess.run([str(executable(build, "sortbench-rounds")), "--group=" + ",".join(["std_sort"] + names),
                               *[f"--contender={n}={members[n]}" for n in names], f"--filter=^random/{size}$",
-                              f"--budget_s={budget_s}", "--processes=1", f"--out={out}"],
+                              f"--budget_s={budget_s}", f"--width={WIDTH}", "--processes=1", f"--out={out}"],
                              capture_output=True, text=True)
         if run.returncode != 0:
             raise ToolError(f"sortbench-rounds: {(run.stderr.strip() or 'failed').splitlines()[-1]}")

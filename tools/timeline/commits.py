@@ -36,6 +36,7 @@ class Options:
     budget_s: float
     processes: int
     reference: str = "std_sort"
+    width: float = None      # the rounds' --width, in per cent
 
 
 def progress(text):
@@ -65,7 +66,7 @@ def sweep(commits, builder, store, options, command):
             if previous is not None:
                 members.append((f"{options.name}_previous", previous.library))
             timed = Timed(options.build, members, options.case_filter, options.budget_s, options.processes,
-                          options.reference)
+                          options.reference, options.width)
             figures = timed.figures(options.name)
             if previous is not None:
                 for case in timed.cases:
@@ -109,7 +110,7 @@ def side_by_side(options, before, after, processes):
     """after against before in paired rounds, with both sides' counts:
     [(case name, ratio, counts before, counts after)]."""
     timed = Timed(options.build, [(before.name, before.library), (after.name, after.library)], options.case_filter,
-                  options.budget_s, processes)
+                  options.budget_s, processes, width=options.width)
     counts = [{(f.case, f.figure): f.value for f in counted(options.build, side.name, side.library,
                                                             options.case_filter)} for side in (before, after)]
     out = []

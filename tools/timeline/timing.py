@@ -25,13 +25,14 @@ class Timed:
     """One sortbench-rounds run of named libraries (and a reference from the
     registry first, where there is one): its document and its cases."""
 
-    def __init__(self, build, members, case_filter, budget_s, processes, reference=None):
+    def __init__(self, build, members, case_filter, budget_s, processes, reference=None, width=None):
         group = ([reference] if reference else []) + [name for name, _ in members]
         with tempfile.TemporaryDirectory(prefix="sortbench-timed-") as folder:
             out = Path(folder) / "rounds.json"
             run([executable(build, "sortbench-rounds"), "--group=" + ",".join(group),
                  *[f"--contender={name}={path}" for name, path in members], f"--filter={case_filter}",
-                 "--full_grid", f"--budget_s={budget_s}", f"--processes={processes}", f"--out={out}"])
+                 "--full_grid", f"--budget_s={budget_s}", f"--processes={processes}", f"--out={out}",
+                 *([f"--width={width}"] if width else [])])
             self.raw = out.read_bytes()
             _, self.doc = read_document(out)
             self.group, self.cases = load_rounds(out)
