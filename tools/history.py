@@ -31,8 +31,8 @@
       reproduced", with what confirmed it (time, or an exact count).
   tools/history.py bisect --good A --bad B --repo DIR --build CMD --library PATH
       names the first commit after A slower than A, each midpoint timed
-      against A in one process: at most ceil(log2 N) + 1 builds of N
-      commits; where a midpoint ties both sides, or the slowdown grows over
+      against A in one process, slow where it is more than --min_step (1%)
+      slower: at most ceil(log2 N) + 1 builds of N commits; where a midpoint ties both sides, or the slowdown grows over
       several commits, it says so instead of naming one.
   tools/history.py compare BASE HEAD --repo DIR --build CMD --library PATH
       HEAD against its merge base with BASE, in paired rounds over three
@@ -206,7 +206,7 @@ def confirm(args):
 
 def bisect(args):
     commits, out, builds = with_builder(args, lambda repo, builder, options: built_commits.bisect(
-        repo, builder, options, args.good, args.bad))
+        repo, builder, options, args.good, args.bad, args.min_step / 100))
     if out.first_slow is None:
         last = out.measured[len(commits) - 1]
         print(f"no slowdown: {commits[-1].short} runs {last.ratio:.4f} of GOOD ({last.low:.4f}..{last.high:.4f}); "
@@ -263,6 +263,8 @@ def main():
     bis = sub.add_parser("bisect")
     bis.add_argument("--good", required=True)
     bis.add_argument("--bad", required=True)
+    bis.add_argument("--min_step", type=float, default=1.0,
+                     help="a midpoint is slow where it is slower than GOOD by more than PCT%% (default 1)")
     cmp = sub.add_parser("compare")
     cmp.add_argument("base")
     cmp.add_argument("head")

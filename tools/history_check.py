@@ -22,7 +22,10 @@ on drawn from the slowed build, and runs the detector on each. Prints:
   - how far the commit found lies from the true one;
   - bisection of a 5% step among 32 commits, each midpoint one process's
     paired ratio to GOOD: how many builds it took, how often it named the
-    commit.
+    commit;
+  - each step measured directly, as the sweep measures a build beside the
+    one before it: how often moved code is called a change, and how often
+    each step is found.
 
 Usage: tools/history_check.py [--points N] [--sizes LIST] [--series N] [--commits N] [--busy K]
                               [--budget_s S] [--build DIR] [--json OUT] [--load JSON]
@@ -47,6 +50,12 @@ STEPS = (1, 2, 5)
 LAYOUT_COPIES = 6          # the placement copies the build makes of each library
 BISECT_COMMITS = 32
 BISECT_TRIALS = 100
+BISECT_MIN_STEP = 0.01     # history.py bisect's default --min_step
+BISECT_BUILDS = math.ceil(math.log2(BISECT_COMMITS)) + 1   # what a trial may take to count as named
+# A sweep times each commit in three processes (its default) and records
+# their figure: a commit of the assembled series is the geometric mean of
+# three measured points of one build.
+PROCESSES_PER_COMMIT = 3
 # Each process's rounds run until every ratio is known to +-0.5% (or the
 # budget ends): the history's own default, narrow enough for a 2% step.
 WIDTH = 0.5
@@ -109,12 +118,20 @@ def series_of(values):
     return Series(key, [Point(str(i), "", v, None, None, 1, False) for i, v in enumerate(values)])
 
 
+def commit_value(rng, pools):
+    """One commit's figure: a build (one of `pools`, each the points of one
+    build) and PROCESSES_PER_COMMIT of its points, their geometric mean."""
+    pool = pools[rng.integers(len(pools))]
+    return float(np.exp(np.mean(np.log(rng.choice(pool, PROCESSES_PER_COMMIT)))))
+
+
 def assemble(rng, unchanged, stepped, commits):
-    """A series with a step at a random commit (None: no step): (values, step)."""
+    """A series with a step at a random commit (None: no step): (values, step).
+    `unchanged` and `stepped` are lists of builds' points."""
     if stepped is None:
-        return list(rng.choice(unchanged, commits)), None
+        return [commit_value(rng, unchanged) for _ in range(commits)], None
     step = int(rng.integers(3, commits - 2))  # the detector needs three points a side
-    return list(rng.choice(unchanged, step)) + list(rng.choice(stepped, commits - step)), step
+    return [commit_value(rng, unchanged if i < step else stepped) for i in range(commits)], step
 
 
 def detector_rates(points, series, commits):
@@ -122,13 +139,14 @@ def detector_rates(points, series, commits):
     rng = np.random.default_rng(SEED)
     out = {}
     for size, processes in points.items():
-        unchanged = [p[n]["to_reference"] for p in processes for n in ("unslowed", "moved")]
+        # The unslowed build and the moved one are two builds of one source.
+        unchanged = [[p[n]["to_reference"] for p in processes] for n in ("unslowed", "moved")]
         row = {"false_alarms": 0, "no_step_commits": series * commits}
         for _ in range(series):
             values, _ = assemble(rng, unchanged, None, commits)
             row["false_alarms"] += len(changes_of(series_of(values)))
         for p in STEPS:
-            stepped = [q[f"slowed_{p}pct"]["to_reference"] for q in processes]
+            stepped = [[q[f"slowed_{p}pct"]["to_reference"] for q in processes]]
             found, distances = 0, []
             for _ in range(series):
                 values, step = assemble(rng, unchanged, stepped, commits)
@@ -138,6 +156,22 @@ def detector_rates(points, series, commits):
                     distances.append(abs(nearest - step))
                     found += abs(nearest - step) <= 1
             row[f"step_{p}pct"] = {"found": found, "series": series, "distances": distances}
+        out[size] = row
+    return out
+
+
+def direct_rates(points):
+    """Per size, the sweep's other figure: each build against the one before
+    it in the same process (here: against the unslowed build). A no-change
+    step is the moved copy against the unslowed build; it is a false alarm
+    where its interval lies wholly on one side of 1. A step is found where
+    the slowed build's interval lies wholly above 1."""
+    out = {}
+    for size, processes in points.items():
+        moved = [p["moved"]["to_unslowed"] for p in processes]
+        row = {"false_alarms": sum(low > 1 or high < 1 for _, low, high in moved), "steps": len(moved)}
+        for p in STEPS:
+            row[f"step_{p}pct"] = sum(q[f"slowed_{p}pct"]["to_unslowed"][1] > 1 for q in processes)
         out[size] = row
     return out
 
@@ -159,9 +193,9 @@ def bisection_rates(points, trials=BISECT_TRIALS, commits=BISECT_COMMITS):
         for _ in range(trials):
             first = int(rng.integers(0, commits))
             result = bisection.search(commits, lambda i: slowed[rng.integers(len(slowed))] if i >= first
-                                      else unchanged[rng.integers(len(unchanged))])
+                                      else unchanged[rng.integers(len(unchanged))], BISECT_MIN_STEP)
             builds.append(len(result.measured) + 1)
-            named += result.one_commit and result.first_slow == first
+            named += result.one_commit and result.first_slow == first and builds[-1] <= BISECT_BUILDS
         out[size] = {"named": named, "trials": trials, "builds": builds}
     return out
 
@@ -175,7 +209,7 @@ def calibration(points):
     return out
 
 
-def report(points, detector, bisected, calibrated, commits):
+def report(points, detector, bisected, calibrated, direct, commits):
     print("| size | slowed by | measured over every process (95% interval) |")
     print("|---:|---:|---|")
     for size, row in calibrated.items():
@@ -194,8 +228,16 @@ def report(points, detector, bisected, calibrated, commits):
               + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
               + f" | {median(distances) if distances else '-'} ({max(distances) if distances else '-'}) | "
               f"{b['named']}/{b['trials']} | {median(b['builds'])} ({max(b['builds'])}) |")
-    print(f"(series of {commits} commits; bisection among {BISECT_COMMITS}, at most "
-          f"{math.ceil(math.log2(BISECT_COMMITS)) + 1} builds promised, one more where the last is the one)")
+    print(f"(series of {commits} commits, each the figure of {PROCESSES_PER_COMMIT} processes of one build; "
+          f"bisection among {BISECT_COMMITS} commits, named: the true commit in {BISECT_BUILDS} builds or fewer)")
+    print()
+    print("Each step measured directly, in one process (a build against the one before it):")
+    print("| size | code moved, called a change | " + " | ".join(f"{p}% step found" for p in STEPS) + " |")
+    print("|---:|---:|" + "---:|" * len(STEPS))
+    for size, row in direct.items():
+        n = row["steps"]
+        print(f"| {size} | {row['false_alarms']}/{n} | " + " | ".join(f"{row[f'step_{p}pct']}/{n}" for p in STEPS)
+              + " |")
 
 
 def main():
@@ -220,10 +262,11 @@ def main():
     detector = detector_rates(points, args.series, args.commits)
     bisected = bisection_rates(points)
     calibrated = calibration(points)
-    report(points, detector, bisected, calibrated, args.commits)
+    direct = direct_rates(points)
+    report(points, detector, bisected, calibrated, direct, args.commits)
     if args.json:
         args.json.write_text(json.dumps({"points": points, "detector": detector, "bisection": bisected,
-                                         "calibration": calibrated}, indent=1))
+                                         "calibration": calibrated, "direct": direct}, indent=1))
 
 
 if __name__ == "__main__":

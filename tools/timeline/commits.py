@@ -145,7 +145,7 @@ def confirm(repo, builder, options, after_rev, before_rev=None):
     return before, after, rows, word
 
 
-def bisect(repo, builder, options, good_rev, bad_rev):
+def bisect(repo, builder, options, good_rev, bad_rev, min_step):
     """The first slow commit after GOOD up to BAD: (commits, Outcome, builds)."""
     good, bad = repo.commit(good_rev), repo.commit(bad_rev)
     commits = repo.between(good, bad)
@@ -160,10 +160,10 @@ def bisect(repo, builder, options, good_rev, bad_rev):
         rows = side_by_side(options, good_side, side, processes=options.processes)
         case, r = max(((c, r) for c, r, _, _ in rows), key=lambda cr: cr[1].low)
         progress(f"  {commits[i].short} {commits[i].subject[:40]}: {r.ratio:.4f} ({r.low:.4f}..{r.high:.4f}) "
-                 f"of GOOD on {case.name}: {'slow' if bisection.slow(r) else 'as GOOD'}")
+                 f"of GOOD on {case.name}: {'slow' if bisection.slow(r, min_step) else 'as GOOD'}")
         return r
 
-    return commits, bisection.search(len(commits), measure), builder.count
+    return commits, bisection.search(len(commits), measure, min_step), builder.count
 
 
 def compare(repo, builder, options, base_rev, head_rev):
