@@ -226,7 +226,7 @@ def report(points, detector, bisected, calibrated, direct, commits):
         print(f"| {size} | {row['false_alarms']}/{row['no_step_commits']} "
               f"({row['false_alarms'] / row['no_step_commits']:.2%}) | "
               + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
-              + f" | {median(distances) if distances else '-'} ({max(distances) if distances else '-'}) | "
+              + f" | {f'{median(distances):g}' if distances else '-'} ({max(distances) if distances else '-'}) | "
               f"{b['named']}/{b['trials']} | {median(b['builds'])} ({max(b['builds'])}) |")
     print(f"(series of {commits} commits, each the figure of {PROCESSES_PER_COMMIT} processes of one build; "
           f"bisection among {BISECT_COMMITS} commits, named: the true commit in {BISECT_BUILDS} builds or fewer)")
