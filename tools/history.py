@@ -191,16 +191,20 @@ def sweep(args):
                                                       if failed else ""))
 
 
-def confirm(args):
-    before, after, rows, word = with_builder(args, lambda repo, builder, options: built_commits.confirm(
-        repo, builder, options, args.commit, args.before))
-    print(f"{after.short} ({after.subject}) against {before.short}, paired rounds, "
-          f"{rows[0][1].rests_on() if rows else ''}")
-    print("| case | after/before | 95% interval | exact counts | verdict |")
+def side_by_side_table(title, ratio, rows):
+    """`rows`: (case, ratio, count changes, verdict), one a case."""
+    print(f"{title}, paired rounds, {rows[0][1].rests_on() if rows else ''}")
+    print(f"| case | {ratio} | 95% interval | exact counts | verdict |")
     print("|---|---:|---|---|---|")
     for case, r, changed, verdict in rows:
         print(f"| {case.name} | {r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | {'; '.join(changed) or 'the same'} | "
               f"{verdict} |")
+
+
+def confirm(args):
+    before, after, rows, word = with_builder(args, lambda repo, builder, options: built_commits.confirm(
+        repo, builder, options, args.commit, args.before))
+    side_by_side_table(f"{after.short} ({after.subject}) against {before.short}", "after/before", rows)
     print(word)
 
 
@@ -229,14 +233,10 @@ def bisect(args):
 def compare(args):
     base, head, rows = with_builder(args, lambda repo, builder, options: built_commits.compare(
         repo, builder, options, args.base, args.head))
-    print(f"head {head.short} ({head.subject}) against its merge base {base.short}, paired rounds, "
-          f"{rows[0][1].rests_on() if rows else ''}")
-    print("| case | head/base | 95% interval | exact counts | verdict |")
-    print("|---|---:|---|---|---|")
-    for case, r, cb, ca in rows:
-        verdict = {"B slower": "head slower", "B faster": "head faster"}.get(r.verdict(), "tie")
-        print(f"| {case.name} | {r.ratio:.4f} | {r.low:.4f}..{r.high:.4f} | "
-              f"{'; '.join(built_commits.count_change(cb, ca)) or 'the same'} | {verdict} |")
+    side_by_side_table(f"head {head.short} ({head.subject}) against its merge base {base.short}", "head/base",
+                       [(case, r, built_commits.count_change(cb, ca),
+                         {"B slower": "head slower", "B faster": "head faster"}.get(r.verdict(), "tie"))
+                        for case, r, cb, ca in rows])
 
 
 def main():

@@ -259,7 +259,7 @@ int render(const command_line& line, const advice_record& record)
         write_json(f, advice_json(record));
         if (std::fclose(f) != 0) return line.refuse(*path + ": cannot be written");
     }
-    if (given.value("format").value_or("console") == "json") {
+    if (line.as_json()) {
         write_json(stdout, advice_json(record));
     } else {
         print_advice(stdout, record);
@@ -334,12 +334,8 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
 
 int advise_main(const command_line& line, const std::vector<std::string>& args, const std::string& command)
 {
-    if (line.help()) {
-        std::fputs(line.help_text().c_str(), stdout);
-        return line.finish(stdout);
-    }
-    const std::string format = line.flags().value("format").value_or("console");
-    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
+    if (line.help()) return line.show_help();
+    line.as_json();  // a wrong --format is refused before the data is read
     std::unique_ptr<user_data> data = line.input();
     if (!data) throw flag_error("--input=FILE names the data to advise on");
     int status = 1;

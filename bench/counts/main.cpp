@@ -81,14 +81,9 @@ void print_stability(const std::vector<contender>& all, unsigned threads)
 int counts_main(const command_line& line)
 {
     const parsed_flags& given = line.flags();
-    const std::string format = given.value("format").value_or("console");
-    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
-    const bool as_json = format == "json";
+    const bool as_json = line.as_json();
     const auto wanted = line.filter();
-    if (line.help()) {
-        std::fputs(line.help_text().c_str(), stdout);
-        return line.finish(stdout);
-    }
+    if (line.help()) return line.show_help();
     if (given.value("write")) {
         write_arrays(given);
         return line.finish(stdout);

@@ -63,6 +63,19 @@ command_line::command_line(const program_spec& program, std::vector<std::string>
     if (!keeps_rest && !input_.rest().empty()) throw flag_error("unknown argument: " + input_.rest().front());
 }
 
+int command_line::show_help() const
+{
+    std::fputs(help_text().c_str(), stdout);
+    return finish(stdout);
+}
+
+bool command_line::as_json() const
+{
+    const std::string format = own_.value("format").value_or("console");
+    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
+    return format == "json";
+}
+
 std::string command_line::help_text() const
 {
     std::string text = std::string(program_.usage) + "\n\n" + flags_help(program_.flags);

@@ -44,6 +44,12 @@ public:
 
     bool help() const { return own_.boolean("help"); }
     std::string help_text() const;
+    // Writes help_text() to standard output: finish()'s status.
+    int show_help() const;
+
+    // --format: false for console (the default), true for json; flag_error
+    // for anything else.
+    bool as_json() const;
 
     // --`flag` as a whole number from `lowest` to `highest`; `fallback`
     // when not given.

@@ -119,14 +119,9 @@ int print_worst(const command_line& line, const std::vector<const contender*>& c
 int growth_main(const command_line& line)
 {
     const parsed_flags& given = line.flags();
-    const std::string format = given.value("format").value_or("console");
-    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
-    const bool as_json = format == "json";
+    const bool as_json = line.as_json();
     const auto wanted = line.filter();
-    if (line.help()) {
-        std::fputs(line.help_text().c_str(), stdout);
-        return line.finish(stdout);
-    }
+    if (line.help()) return line.show_help();
     const bench_run run(given.values("contender"), nullptr);
     const bool claims = given.boolean("claims") && !given.boolean("growth");
     const bool worst = given.boolean("worst") && !given.boolean("growth") && !claims;

@@ -27,6 +27,7 @@ constexpr flag_spec flags[] = {
     {"adversary", "", "each contender's comparisons against McIlroy's adversary"},
     {"adversary_size", "N", "the adversary's size (default 10000)"},
     {"adversary_dir", "DIR", "write each input the adversary built to DIR, as --input replays it"},
+    {"threads", "N", "taken, as every program takes it, and checked; the certificate covers sequential sorts only"},
     {"help", "", "this list"},
 };
 
@@ -110,14 +111,10 @@ int replay_case(const command_line& line, const std::vector<const contender*>& c
 int certificate_main(const command_line& line)
 {
     const parsed_flags& given = line.flags();
-    const std::string format = given.value("format").value_or("console");
-    if (format != "console" && format != "json") throw flag_error("--format takes console or json, not '" + format + "'");
-    const bool as_json = format == "json";
+    const bool as_json = line.as_json();
     const auto wanted = line.filter();
-    if (line.help()) {
-        std::fputs(line.help_text().c_str(), stdout);
-        return line.finish(stdout);
-    }
+    if (line.help()) return line.show_help();
+    line.thread_limit();  // a wrong --threads or SORTBENCH_MAX_THREADS is refused here too
     certificate_options options;
     options.adversary_size = static_cast<std::uint32_t>(line.number("adversary_size", 2, 10000000, 10000));
     const bench_run run(given.values("contender"), nullptr);

@@ -146,10 +146,7 @@ int in_processes(const command_line& line, const std::vector<std::string>& args,
 
 int rounds_main(const command_line& line, const std::vector<std::string>& args)
 {
-    if (line.help()) {
-        std::fputs(line.help_text().c_str(), stdout);
-        return line.finish(stdout);
-    }
+    if (line.help()) return line.show_help();
     const parsed_flags& given = line.flags();
     if (given.given("combine")) {
         std::vector<json> documents;
