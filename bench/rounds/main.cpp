@@ -34,7 +34,7 @@ constexpr flag_spec flags[] = {
     {"full_grid", "", "every element type on every pattern, size and cache state, not only the default run's"},
     {"width", "PCT", "stop a case once every ratio's 95% interval is within +-PCT% (default 2)"},
     {"budget_s", "S", "or once the case has run S seconds, shared by its processes (default 20)"},
-    {"min_rounds", "N", "rounds per case before the interval is looked at (default 20)"},
+    {"min_rounds", "N", "rounds per case and process before the interval is looked at (default 20 in one process, shared by several)"},
     {"rounds", "N", "rounds per case, at most (default 200)"},
     {"round_ms", "MS", "each member's share of a round, at least, in milliseconds (default 2)"},
     {"threads", "N", "threads for a parallel member (default: SORTBENCH_MAX_THREADS, else the hardware's)"},
@@ -130,6 +130,14 @@ int in_processes(const command_line& line, const std::vector<std::string>& args,
     const unsigned share = std::max(1U, static_cast<unsigned>(budget_seconds / processes));
     std::vector<std::string> common = without_flag(without_flag(without_flag(args, "processes"), "out"), "budget_s");
     if (!placements.empty()) common = without_flag(without_flag(without_flag(common, "layouts"), "group"), "contender");
+    // The default least number of rounds is shared too, so that a case's
+    // shortest verdict costs about what one process's did. Six rounds each
+    // at the least: the fewest whose extremes bound the median at 95%
+    // (1 - 2/2^6 = 97%), which the process's own stop rule needs.
+    if (!line.flags().given("min_rounds")) {
+        const unsigned each = std::max(6U, (rounds_options{}.min_rounds + processes - 1) / processes);
+        common.push_back("--min_rounds=" + std::to_string(each));
+    }
     for (unsigned k = 1; k <= processes; ++k) {
         std::vector<std::string> one = common;
         if (!placements.empty()) one.insert(one.end(), placements[k - 1].begin(), placements[k - 1].end());
