@@ -65,6 +65,18 @@ class OnePairedFigure(unittest.TestCase):
         again = processes_ratio([(a[:12], b[:12]) for a, b in load_rounds(self.path)[1][0].pairs(1)] + pairs)
         self.assertAlmostEqual(both["ratios"][1]["interval"][0] / again.low, 1, places=4)
 
+    def test_processes_share_the_default_least_rounds(self):
+        # At a width a few rounds reach, each of three processes stops soon
+        # after its share of the 20 least rounds (7): a verdict costs about
+        # one process's rounds, not three times them.
+        out = Path(self.tmp.name) / "shared.json"
+        subprocess.run([str(BUILD / "sortbench-rounds"), "--group=std_sort,shell_sort", "--filter=^random/1000$",
+                        "--width=50", "--round_ms=1", "--processes=3", f"--out={out}"], check=True,
+                       stderr=subprocess.DEVNULL)
+        rounds = json.loads(out.read_text())["cases"][0]["rounds_per_process"]
+        self.assertEqual(len(rounds), 3)
+        self.assertTrue(all(7 <= r < 20 for r in rounds), rounds)
+
     def test_the_tools_print_that_figure(self):
         r = self.doc["cases"][0]["ratios"][1]
         want = [r["ratio"], *r["interval"]]
