@@ -19,8 +19,12 @@ beside each library as LIB.layout1.so ... LIB.layoutK.so, see
 cmake/LayoutCopies.cmake): A's copy k, B's copy k+1, and as a third member
 A's copy k+2 (sortbench-rounds --layouts). The interval then includes what
 placement alone does, and A's two placements give the case's layout noise:
-the farthest from 1 that one process's median ratio of them fell. A verdict whose ratio lies within
-the layout noise reads "tie: within what code placement alone moves".
+the farthest from 1 that one process's median ratio of them fell. The
+verdict is still the interval's: one wholly on one side of 1 is a
+difference that the placements, each process at its own, did not explain.
+A tie whose ratio lies within the layout noise reads "tie: within what code
+placement alone moves": one build of B against one of A could have come out
+that far apart for where their code lies alone.
 
 Usage: tools/ab.py A B [--processes K | --layouts K] [--contender [NAME=]PATH ...] [--filter REGEX]
                        [--rounds N] [--full_grid] [--input FILE ...] [--save FILE] [--build DIR]
@@ -58,7 +62,7 @@ def layout_noise(case):
 
 def verdict(r, noise):
     said = r.verdict()
-    return PLACEMENT_TIE if said != "tie" and noise is not None and abs(r.ratio - 1) <= noise else said
+    return PLACEMENT_TIE if said == "tie" and noise is not None and abs(r.ratio - 1) <= noise else said
 
 
 def table(group, cases, layouts=False):

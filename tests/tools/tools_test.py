@@ -287,11 +287,16 @@ class Views(unittest.TestCase):
 
 
 class Processes(unittest.TestCase):
-    def test_a_verdict_within_the_layout_noise_is_a_tie(self):
+    def test_a_tie_within_the_layout_noise_says_so(self):
+        # The interval already holds the placements: one wholly above 1 is
+        # a verdict even where one pair of builds could lie that far apart.
         slower = benchdata.ProcessesRatio(1.01, 1.005, 1.015, 36, 3)
         self.assertEqual(ab_verdict(slower, None), "B slower")
-        self.assertEqual(ab_verdict(slower, 0.005), "B slower")
-        self.assertEqual(ab_verdict(slower, 0.012), PLACEMENT_TIE)
+        self.assertEqual(ab_verdict(slower, 0.012), "B slower")
+        tie = benchdata.ProcessesRatio(1.01, 0.995, 1.025, 36, 3)
+        self.assertEqual(ab_verdict(tie, 0.012), PLACEMENT_TIE)
+        self.assertEqual(ab_verdict(tie, 0.005), "tie")
+        self.assertEqual(ab_verdict(tie, None), "tie")
         # The noise is the farthest a process's A'/A median fell from 1.
         case = benchdata.RoundsCase("random/1000", ["a", "b", "a_placed"], "cpu", [[10.0] * 16, [10.1] * 16,
                                     [10.0] * 8 + [9.7] * 8], [[1.0] * 16] * 3, [[1.0] * 16] * 3,
