@@ -41,7 +41,12 @@
   --budget_s (each timing's, default 20), --width (the rounds stop once
   every interval is within +-PCT%, default 0.5), --processes, --name (the
   contender's name in the series, default the library's) and --reference
-  (default std_sort).
+  (default std_sort). With --layouts K each commit is built K times, CMD
+  linking first the file $SORTBENCH_LAYOUT_PAD names (one unused function
+  of 0 to 4095 bytes, its size drawn anew for each copy and each commit),
+  and timed in K processes, copy k in process k: where code placement moves
+  the sort by more than the change looked for, a commit's figure and its
+  interval then hold what placement does instead of one placement's luck.
 
 The store is sortbench-history.db in the working folder unless --db names
 another. A file that is not a store, another program's SQLite file, or a
@@ -62,6 +67,9 @@ from timeline.sources import library_revision, now, read_source, uid_of
 from timeline.store import Record, Store
 
 DEFAULT_DB = "sortbench-history.db"
+# Processes of rounds a command times in unless told: a sweep's and a
+# compare's verdicts stand on three; confirm and bisect time in one.
+PROCESSES = {"sweep": 3, "confirm": 1, "bisect": 1, "compare": 3}
 
 
 def pairs(values, flag):
@@ -159,14 +167,19 @@ def changes(args):
 
 
 def options_of(args):
+    if args.layouts and args.processes is not None:
+        raise ToolError("--layouts=K times K processes, a placement each: give it without --processes")
+    if args.layouts == 1 or args.layouts < 0:
+        raise ToolError("--layouts takes 2 placements or more")
+    processes = args.layouts or args.processes or PROCESSES[args.command_name]
     return built_commits.Options(build_dir(args.build_dir), args.name or built_commits.library_name(args.library),
-                                 args.filter, args.budget_s, args.processes, args.reference, args.width)
+                                 args.filter, args.budget_s, processes, args.reference, args.width)
 
 
 def with_builder(args, work):
     repo = Repository(args.repo)
     options = options_of(args)
-    builder = Builder(repo, args.build, args.library)
+    builder = Builder(repo, args.build, args.library, args.layouts)
     try:
         return work(repo, builder, options)
     finally:
@@ -268,7 +281,7 @@ def main():
     cmp = sub.add_parser("compare")
     cmp.add_argument("base")
     cmp.add_argument("head")
-    for p, processes in ((swp, 3), (con, 1), (bis, 1), (cmp, 3)):
+    for p in (swp, con, bis, cmp):
         p.add_argument("--repo", required=True, type=Path)
         p.add_argument("--build", required=True, help="the command that builds the library, run at the worktree's top")
         p.add_argument("--library", required=True, help="where the build leaves the library, inside the worktree")
@@ -276,7 +289,11 @@ def main():
         p.add_argument("--budget_s", type=int, default=20)
         p.add_argument("--width", type=float, default=0.5,
                        help="stop the rounds once every interval is within +-PCT%% (default 0.5)")
-        p.add_argument("--processes", type=int, default=processes)
+        p.add_argument("--processes", type=int, help="processes of rounds (default: 3 for sweep and compare, "
+                                                      "1 for confirm and bisect)")
+        p.add_argument("--layouts", type=int, default=0,
+                       help="build each commit K times at placements of its own (the build links "
+                            "$SORTBENCH_LAYOUT_PAD first) and time copy k in process k")
         p.add_argument("--name", help="the contender's name in the series (default: from the library's file)")
         p.add_argument("--reference", default="std_sort")
         p.add_argument("--build_dir", help="sortbench's build directory (default build/release)")

@@ -5,18 +5,27 @@ steps missed, commits misplaced, and bisection's builds.
 Measures first. For each size of random int32 (10^4, 10^5, 10^6), --points
 processes of sortbench-rounds (20), each one process of its own, time side
 by side: std_sort (the series' reference); the heapsort example built
-unslowed (libslowed_0pct.so); the same source with its code moved (a
-placement copy, libslowed_0pct.layoutK.so, K changing with the process: a
-commit that moves code without changing speed); and the example slowed by
-1%, 2% and 5% of its own time (libslowed_1pct.so ...). Each process gives
-one point of every build: its ratio to std_sort, and its paired ratio to
-the unslowed build with its interval.
+unslowed (libslowed_0pct.so); and, at placement K (K = 1 to 6 changing with
+the process), the same source with its code moved (libslowed_0pct.layoutK.so:
+a commit that moves code without changing speed) and the example slowed by
+1%, 2% and 5% of its own time (libslowed_1pct.layoutK.so ...). Each process
+gives one point of every build: its ratio to std_sort, and its paired ratio
+to the unslowed build with its interval.
 
 Then assembles series of --commits commits (30) from those points,
---series of them (50) per size and step: commits before a step drawn from
-the unchanged builds (either placement), from the step at a random commit
-on drawn from the slowed build, and runs the detector on each. Prints:
-  - each slowed build's slowdown over all its processes (the calibration);
+--series of them (50) per size and step, and runs the detector on each. A
+commit is one build, and a build has one placement: code placement can move
+a sort by more than the steps looked for, and it stays with the build, so a
+commit's figure is that of processes at its placement. Each commit moves
+the sort's code with probability --moves (1/2), to a placement drawn anew,
+else keeps the one before: a commit that touches only tests or docs. The
+commits before a step are the unslowed build, those from the step (at a
+random commit) on the slowed one. Two ways of timing a commit are
+assembled: one placement, three processes of it (what sweep does), and
+three placements, a process each, drawn anew at every commit (what
+sweep --layouts 3 does). Prints:
+  - each slowed build's slowdown against the moved build at its own
+    placement, over all processes (the calibration);
   - false alarms per series per commit, on series that hold no step;
   - the share of steps found at the true commit +-1, per size of step;
   - how far the commit found lies from the true one;
@@ -28,7 +37,7 @@ on drawn from the slowed build, and runs the detector on each. Prints:
     each step is found.
 
 Usage: tools/history_check.py [--points N] [--sizes LIST] [--series N] [--commits N] [--busy K]
-                              [--budget_s S] [--build DIR] [--json OUT] [--load JSON]
+                              [--budget_s S] [--moves SHARE] [--build DIR] [--json OUT] [--load JSON]
 """
 
 import json
@@ -59,21 +68,31 @@ PROCESSES_PER_COMMIT = 3
 # Each process's rounds run until every ratio is known to +-0.5% (or the
 # budget ends): the history's own default, narrow enough for a 2% step.
 WIDTH = 0.5
+# A commit of a sort's history moves its code, or touches only what is
+# around it, as often as not: an assumption, --moves to change it.
+MOVES = 0.5
+# Three placement copies of a commit's build, a process each, cost what
+# sweep's three processes of one build do.
+PLACED = 3
 
 
-def libraries(build):
-    out = {"unslowed": build / "libslowed_0pct.so"}
-    out.update({f"slowed_{p}pct": build / f"libslowed_{p}pct.so" for p in STEPS})
+def libraries(build, placement):
+    """The builds one process times: the unslowed one as built, the others
+    at `placement` (1 to LAYOUT_COPIES)."""
+    out = {"unslowed": build / "libslowed_0pct.so", "moved": build / f"libslowed_0pct.layout{placement}.so"}
+    out.update({f"slowed_{p}pct": build / f"libslowed_{p}pct.layout{placement}.so" for p in STEPS})
     for path in out.values():
         if not path.is_file():
             raise ToolError(f"{path} is missing: build with the benchmarks on (make)")
     return out
 
 
-def one_process(build, libs, size, k, budget_s):
-    """One point of every build at one size: {member: {"to_reference": r,
-    "to_unslowed": [ratio, low, high]}}."""
-    members = {**libs, "moved": build / f"libslowed_0pct.layout{k % LAYOUT_COPIES + 1}.so"}
+def one_process(build, size, k, budget_s):
+    """One point of every build at one size: {"placement": K, member:
+    {"to_reference": r, "to_unslowed": [ratio, low, high], "rounds": [the
+    unslowed build's ns, the member's]}}."""
+    placement = k % LAYOUT_COPIES + 1
+    members = libraries(build, placement)
     names = ["unslowed", "moved"] + [f"slowed_{p}pct" for p in STEPS]
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
@@ -86,7 +105,7 @@ def one_process(build, libs, size, k, budget_s):
         _, cases = load_rounds(out)
     case = cases[0]
     base = case.members.index("unslowed")
-    point = {}
+    point = {"placement": placement}
     for n in names:
         m = case.members.index(n)
         paired = median_ratio(case.ns[base], case.ns[m])
@@ -96,7 +115,7 @@ def one_process(build, libs, size, k, budget_s):
 
 
 def measure(args, build):
-    libs = libraries(build)
+    libraries(build, LAYOUT_COPIES)  # refused before the first process if the build lacks them
     points = {}
     started = time.monotonic()
     total = len(args.sizes) * args.points
@@ -104,7 +123,7 @@ def measure(args, build):
         for s, size in enumerate(args.sizes):
             points[str(size)] = []
             for k in range(args.points):
-                points[str(size)].append(one_process(build, libs, size, k, args.budget_s))
+                points[str(size)].append(one_process(build, size, k, args.budget_s))
                 done = s * args.points + k + 1
                 spent = time.monotonic() - started
                 print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
@@ -118,38 +137,54 @@ def series_of(values):
     return Series(key, [Point(str(i), "", v, None, None, 1, False) for i, v in enumerate(values)])
 
 
-def commit_value(rng, pools):
-    """One commit's figure: a build (one of `pools`, each the points of one
-    build) and PROCESSES_PER_COMMIT of its points, their geometric mean."""
-    pool = pools[rng.integers(len(pools))]
-    return float(np.exp(np.mean(np.log(rng.choice(pool, PROCESSES_PER_COMMIT)))))
+def at_placements(processes, member):
+    """{placement: [the member's ratio to the reference in each process at it]}."""
+    out = {}
+    for p in processes:
+        out.setdefault(p["placement"], []).append(p[member]["to_reference"])
+    return out
 
 
-def assemble(rng, unchanged, stepped, commits):
-    """A series with a step at a random commit (None: no step): (values, step).
-    `unchanged` and `stepped` are lists of builds' points."""
-    if stepped is None:
-        return [commit_value(rng, unchanged) for _ in range(commits)], None
-    step = int(rng.integers(3, commits - 2))  # the detector needs three points a side
-    return [commit_value(rng, unchanged if i < step else stepped) for i in range(commits)], step
+def commit_value(rng, pools, placements):
+    """One commit's figure, the geometric mean of PROCESSES_PER_COMMIT points
+    of its build: all at its one placement, or one at each of several."""
+    if len(placements) == 1:
+        drawn = rng.choice(pools[placements[0]], PROCESSES_PER_COMMIT)
+    else:
+        drawn = [rng.choice(pools[k]) for k in placements]
+    return float(np.exp(np.mean(np.log(drawn))))
 
 
-def detector_rates(points, series, commits):
-    """Per size: false alarms, steps found and their distance."""
+def assemble(rng, unchanged, stepped, commits, placed, moves):
+    """A series with a step at a random commit (stepped None: no step):
+    (values, step). `unchanged` and `stepped` map a placement to a build's
+    points there; `placed` is how many placements a commit is timed at."""
+    step = None if stepped is None else int(rng.integers(3, commits - 2))  # three points a side at least
+    values, placements = [], None
+    for i in range(commits):
+        if placements is None or rng.random() < moves:
+            placements = [int(k) for k in rng.choice(sorted(unchanged), placed, replace=False)]
+        pools = stepped if step is not None and i >= step else unchanged
+        values.append(commit_value(rng, pools, placements))
+    return values, step
+
+
+def detector_rates(points, series, commits, placed, moves):
+    """Per size: false alarms, steps found and their distance, each commit
+    timed at `placed` placements."""
     rng = np.random.default_rng(SEED)
     out = {}
     for size, processes in points.items():
-        # The unslowed build and the moved one are two builds of one source.
-        unchanged = [[p[n]["to_reference"] for p in processes] for n in ("unslowed", "moved")]
+        unchanged = at_placements(processes, "moved")
         row = {"false_alarms": 0, "no_step_commits": series * commits}
         for _ in range(series):
-            values, _ = assemble(rng, unchanged, None, commits)
+            values, _ = assemble(rng, unchanged, None, commits, placed, moves)
             row["false_alarms"] += len(changes_of(series_of(values)))
         for p in STEPS:
-            stepped = [[q[f"slowed_{p}pct"]["to_reference"] for q in processes]]
+            stepped = at_placements(processes, f"slowed_{p}pct")
             found, distances = 0, []
             for _ in range(series):
-                values, step = assemble(rng, unchanged, stepped, commits)
+                values, step = assemble(rng, unchanged, stepped, commits, placed, moves)
                 ups = [c.index for c in changes_of(series_of(values)) if c.ratio > 1]
                 if ups:
                     nearest = min(ups, key=lambda i: abs(i - step))
@@ -204,32 +239,41 @@ def calibration(points):
     out = {}
     for size, processes in points.items():
         for p in STEPS:
-            r = processes_ratio([tuple(q[f"slowed_{p}pct"]["rounds"]) for q in processes])
+            r = processes_ratio([(q["moved"]["rounds"][1], q[f"slowed_{p}pct"]["rounds"][1]) for q in processes])
             out.setdefault(size, {})[p] = (r.ratio, r.low, r.high)
     return out
 
 
-def report(points, detector, bisected, calibrated, direct, commits):
-    print("| size | slowed by | measured over every process (95% interval) |")
+def report(points, detector, bisected, calibrated, direct, commits, moves):
+    print("| size | slowed by | measured against the moved build at its placement, over every process "
+          "(95% interval) |")
     print("|---:|---:|---|")
     for size, row in calibrated.items():
         for p, (r, low, high) in row.items():
             print(f"| {size} | {p}% | {100 * (r - 1):+.2f}% ({100 * (low - 1):+.2f}..{100 * (high - 1):+.2f}) |")
     print()
-    print("| size | false alarms per series per commit | " + " | ".join(f"{p}% steps found (+-1)" for p in STEPS)
-          + " | distance of the commit found, median (largest) | bisection of 5%: named | builds, median (largest) |")
-    print("|---:|---:|" + "---:|" * len(STEPS) + "---|---:|---|")
-    for size, row in detector.items():
-        found = [row[f"step_{p}pct"] for p in STEPS]
-        distances = [d for f in found for d in f["distances"]]
-        b = bisected[size]
-        print(f"| {size} | {row['false_alarms']}/{row['no_step_commits']} "
-              f"({row['false_alarms'] / row['no_step_commits']:.2%}) | "
-              + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
-              + f" | {f'{median(distances):g}' if distances else '-'} ({max(distances) if distances else '-'}) | "
-              f"{b['named']}/{b['trials']} | {median(b['builds'])} ({max(b['builds'])}) |")
-    print(f"(series of {commits} commits, each the figure of {PROCESSES_PER_COMMIT} processes of one build; "
-          f"bisection among {BISECT_COMMITS} commits, named: the true commit in {BISECT_BUILDS} builds or fewer)")
+    print("| size | a commit timed at | false alarms per series per commit | "
+          + " | ".join(f"{p}% steps found (+-1)" for p in STEPS) + " | distance of the commit found, median (largest) |")
+    print("|---:|---|---:|" + "---:|" * len(STEPS) + "---|")
+    for size in points:
+        for placed, rates in detector.items():
+            row = rates[size]
+            found = [row[f"step_{p}pct"] for p in STEPS]
+            distances = [d for f in found for d in f["distances"]]
+            print(f"| {size} | {'one placement' if placed == 1 else f'{placed} placements'} | "
+                  f"{row['false_alarms']}/{row['no_step_commits']} "
+                  f"({row['false_alarms'] / row['no_step_commits']:.2%}) | "
+                  + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
+                  + f" | {f'{median(distances):g}' if distances else '-'} ({max(distances) if distances else '-'}) |")
+    print(f"(series of {commits} commits, each the figure of {PROCESSES_PER_COMMIT} processes: of one build, its "
+          f"code moved at {moves:.0%} of commits, or of {PLACED} placement copies drawn anew at every commit)")
+    print()
+    print(f"Bisection of a 5% step among {BISECT_COMMITS} commits, each midpoint one process of a build at a "
+          f"placement of its own, against GOOD's:")
+    print(f"| size | named (the true commit in {BISECT_BUILDS} builds or fewer) | builds, median (largest) |")
+    print("|---:|---:|---|")
+    for size, b in bisected.items():
+        print(f"| {size} | {b['named']}/{b['trials']} | {median(b['builds'])} ({max(b['builds'])}) |")
     print()
     print("Each step measured directly, in one process (a build against the one before it):")
     print("| size | code moved, called a change | " + " | ".join(f"{p}% step found" for p in STEPS) + " |")
@@ -248,6 +292,7 @@ def main():
     ap.add_argument("--commits", type=int, default=30)
     ap.add_argument("--busy", type=int, default=0)
     ap.add_argument("--budget_s", type=float, default=8)
+    ap.add_argument("--moves", type=float, default=MOVES, help="the share of commits that move the sort's code")
     ap.add_argument("--build")
     ap.add_argument("--json", type=Path)
     ap.add_argument("--load", type=Path, help="the points of an earlier --json, instead of measuring")
@@ -256,14 +301,18 @@ def main():
         args.sizes = [int(s) for s in args.sizes.split(",")]
     except ValueError:
         raise ToolError(f"--sizes takes whole numbers separated by commas, not '{args.sizes}'") from None
-    if args.points < 4 or args.commits < 8 or args.series < 1:
-        raise ToolError("--points needs 4 or more, --commits 8 or more, --series 1 or more")
+    if args.points < 2 * LAYOUT_COPIES or args.commits < 8 or args.series < 1 or not 0 <= args.moves <= 1:
+        raise ToolError(f"--points needs {2 * LAYOUT_COPIES} or more (two at each placement), --commits 8 or more, "
+                        "--series 1 or more, --moves from 0 to 1")
     points = json.loads(args.load.read_text())["points"] if args.load else measure(args, build_dir(args.build))
-    detector = detector_rates(points, args.series, args.commits)
+    # Copies built with pads drawn from the commit's name lie elsewhere at
+    # every commit: their placements never carry over.
+    detector = {placed: detector_rates(points, args.series, args.commits, placed, args.moves if placed == 1 else 1)
+                for placed in (1, PLACED)}
     bisected = bisection_rates(points)
     calibrated = calibration(points)
     direct = direct_rates(points)
-    report(points, detector, bisected, calibrated, direct, args.commits)
+    report(points, detector, bisected, calibrated, direct, args.commits, args.moves)
     if args.json:
         args.json.write_text(json.dumps({"points": points, "detector": detector, "bisection": bisected,
                                          "calibration": calibrated, "direct": direct}, indent=1))

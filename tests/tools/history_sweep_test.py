@@ -57,9 +57,16 @@ class Sweep(unittest.TestCase):
         return subprocess.run([sys.executable, str(HISTORY), *args, *([f"--db={db}"] if db else [])],
                               capture_output=True, text=True)
 
-    def built(self, command, *args):
+    def built(self, command, *args, layouts=None):
         return [command, *args, f"--repo={self.repo}", f"--build={self.build}", "--library=libheapsort.so",
-                "--filter=^random/1000$", "--budget_s=1", "--processes=1", f"--build_dir={BUILD}"]
+                "--filter=^random/1000$", "--budget_s=1", f"--build_dir={BUILD}",
+                f"--layouts={layouts}" if layouts else "--processes=1"]
+
+    def test_placements_are_built_apart_and_each_timed(self):
+        padded = self.build.replace("heapsort.c", '"$SORTBENCH_LAYOUT_PAD" heapsort.c')
+        run = self.history(*self.built("confirm", self.commits[SLOW_AT], layouts=2), f"--build={padded}")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("paired rounds, 2 processes", run.stdout)
 
     def test_the_sweep_finds_the_commit_and_confirm_confirms_it(self):
         db = Path(self.tmp.name) / "sweep.db"
@@ -89,7 +96,8 @@ class Sweep(unittest.TestCase):
                  ("holds no commit", self.built("sweep", f"--range={last}..{last}"), db),
                  ("not a sortbench history", self.built("sweep", f"--range={first}..{last}"), broken),
                  ("build failed at every one", self.built("sweep", f"--range={first}..{self.commits[2]}")
-                  + ["--build=false"], db)]
+                  + ["--build=false"], db),
+                 ("must link $SORTBENCH_LAYOUT_PAD", self.built("sweep", f"--range={first}..{last}", layouts=2), db)]
         for said, args, store in cases:
             with self.subTest(said=said):
                 run = self.history(*args, db=store)

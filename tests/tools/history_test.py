@@ -23,6 +23,7 @@ from timeline.changes import changes_of  # noqa: E402
 from timeline.detector import change_points, scores  # noqa: E402
 from timeline.series import all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
+from history_check import assemble  # noqa: E402
 
 MACHINE = {"vendor": "AuthenticAMD", "family": "26", "model": "2", "compiler": "GCC 12.2.0"}
 # A writer in a process of its own: argv is the store, a name, how many
@@ -191,6 +192,26 @@ class Bisection(unittest.TestCase):
         self.assertEqual(out.first_slow, 10)
         self.assertFalse(out.one_commit)
         self.assertTrue(out.ties_both)
+
+
+class AssembledSeries(unittest.TestCase):
+    def test_a_commit_is_timed_where_its_build_lies(self):
+        # Two placements of one build that run a tenth apart. A commit's
+        # points all come from its own placement, never a blend of both, and
+        # the placement stays until a commit moves the code.
+        unchanged, slowed = {1: [1.0] * 4, 2: [1.1] * 4}, {1: [2.0] * 4, 2: [2.2] * 4}
+        rng = np.random.default_rng(1)
+        kept, _ = assemble(rng, unchanged, None, 30, 1, 0.0)
+        self.assertEqual(len({round(v, 9) for v in kept}), 1)
+        moved, _ = assemble(rng, unchanged, None, 200, 1, 1.0)
+        self.assertEqual({round(v, 9) for v in moved}, {1.0, 1.1})
+        both, _ = assemble(rng, unchanged, None, 30, 2, 0.5)
+        for v in both:
+            self.assertAlmostEqual(v, math.sqrt(1.1))
+        stepped, step = assemble(rng, unchanged, slowed, 30, 1, 0.0)
+        self.assertTrue(3 <= step <= 27)
+        for before, after in zip(stepped[:step], stepped[step:]):
+            self.assertAlmostEqual(after / before, 2.0)
 
 
 if __name__ == "__main__":

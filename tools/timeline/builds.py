@@ -3,8 +3,17 @@ in. Each commit is checked out in a worktree of its own (the user's
 checkout is never touched), built there with the user's command, and the
 library it leaves is copied aside under the commit's name, so that two
 commits' builds can be loaded side by side. A failed build is a result
-too: its last lines are kept for the record."""
+too: its last lines are kept for the record.
 
+Where the build command links $SORTBENCH_LAYOUT_PAD first (a C file of one
+unused function), --layouts K builds each commit K times, the function a
+different size each time, so that the sort's code lies elsewhere in its
+page in each copy: what placement alone does to a build can then be timed
+apart from what its commit did. The sizes are drawn from the commit's name,
+so that one commit always gets the same copies and the next commit others."""
+
+import hashlib
+import os
 import shutil
 import subprocess
 import tempfile
@@ -16,6 +25,10 @@ from benchdata import ToolError
 
 # How much of a failed build's output a record keeps.
 FAILURE_LINES = 5
+# The variable that names the padding file a build may link first.
+PAD = "SORTBENCH_LAYOUT_PAD"
+# Pads of 0 to 4095 bytes move the code anywhere in its 4 KiB page.
+PAGE = 4096
 
 
 @dataclass
@@ -34,6 +47,17 @@ class Built:
     library: Path = None      # None: the build failed
     failure: str = ""
     seconds: float = 0.0
+    copies: list = None       # with --layouts, the library at each placement (the first is `library`)
+
+    @property
+    def timed(self):
+        """What the programs time: the copies where there are several."""
+        return self.copies or self.library
+
+
+def pad_bytes(commit, k):
+    """The size of the k-th copy's pad at a commit: fixed by the commit."""
+    return int.from_bytes(hashlib.sha256(f"{commit.sha}:{k}".encode()).digest()[:4], "little") % PAGE
 
 
 def git(repo, *args):
@@ -93,26 +117,49 @@ class Builder:
     """Builds commits with one command, each in a fresh worktree, into a
     folder of its own that lives as long as the builder."""
 
-    def __init__(self, repo, command, library):
+    def __init__(self, repo, command, library, layouts=0):
         self.repo = repo
         self.command = command
         self.library = Path(library)
+        self.layouts = layouts
         if self.library.is_absolute():
             raise ToolError(f"--library {library}: a path inside the worktree, relative to its top")
         self.folder = Path(tempfile.mkdtemp(prefix="sortbench-builds-"))
-        self.count = 0      # builds run, failed ones too
+        self.count = 0      # commits built, failed ones too
+        self.made = 0       # builds run, a commit's placement copies each
 
     def close(self):
         shutil.rmtree(self.folder, ignore_errors=True)
         subprocess.run(["git", "-C", str(self.repo.path), "worktree", "prune"], capture_output=True)
 
     def build(self, commit):
+        """The commit built once (a pad of 0 bytes), or once a placement."""
         self.count += 1
-        tree = self.folder / f"tree-{commit.short}-{self.count}"
+        if not self.layouts:
+            return self.build_once(commit, 0)
+        copies = []
+        for k in range(self.layouts):
+            built = self.build_once(commit, pad_bytes(commit, k))
+            if built.library is None:
+                return built
+            copies.append(built)
+        if len({c.library.read_bytes() for c in copies}) == 1:
+            raise ToolError(f"--layouts: {commit.short} built the same library at every placement: the build "
+                            f"command must link ${PAD} first (cc ... \"${PAD}\" sort.c)")
+        return Built(commit, copies[0].library, "", sum(c.seconds for c in copies), [c.library for c in copies])
+
+    def build_once(self, commit, pad):
+        self.made += 1
+        tree = self.folder / f"tree-{commit.short}-{self.made}"
         started = time.monotonic()
         git(self.repo.path, "worktree", "add", "--detach", "--force", str(tree), commit.sha)
         try:
-            run = subprocess.run(["bash", "-c", self.command], cwd=tree, capture_output=True, text=True)
+            source = self.folder / f"layout_pad_{pad}.c"
+            source.write_text(f"/* {pad} bytes linked before the sort, to move its code in its page. */\n"
+                              "__attribute__((used)) static void sortbench_layout_pad(void)\n"
+                              f"{{\n    __asm__ volatile(\".skip {pad}, 0x90\");\n}}\n")
+            run = subprocess.run(["bash", "-c", self.command], cwd=tree, capture_output=True, text=True,
+                                 env={**os.environ, PAD: str(source)})
             made = tree / self.library
             if run.returncode != 0 or not made.is_file():
                 said = (run.stdout + run.stderr).strip().splitlines()[-FAILURE_LINES:]
@@ -121,7 +168,7 @@ class Builder:
                 return Built(commit, None, "; ".join([why] + said), time.monotonic() - started)
             # One folder a build, the library keeping its file name: the
             # programs name a contender after it unless told otherwise.
-            kept = self.folder / f"{commit.short}-{self.count}" / self.library.name
+            kept = self.folder / f"{commit.short}-{self.made}" / self.library.name
             kept.parent.mkdir()
             shutil.copy2(made, kept)
             return Built(commit, kept, "", time.monotonic() - started)

@@ -13,6 +13,7 @@ from pathlib import Path
 
 from benchdata import ToolError
 from timeline import bisection
+from timeline.builds import Built
 from timeline.sources import machine_of, now, this_machine
 from timeline.store import Figure, Record
 from timeline.timing import Timed, counted
@@ -34,7 +35,7 @@ class Options:
     name: str                # the contender's name in the series
     case_filter: str
     budget_s: float
-    processes: int
+    processes: int           # with layouts, one a placement
     reference: str = "std_sort"
     width: float = None      # the rounds' --width, in per cent
 
@@ -62,9 +63,9 @@ def sweep(commits, builder, store, options, command):
                                   {options.name: commit.sha}, i, f"build failed: {built.failure}"))
             said = f"build failed ({built.failure[:80]})"
         else:
-            members = [(options.name, built.library)]
+            members = [(options.name, built.timed)]
             if previous is not None:
-                members.append((f"{options.name}_previous", previous.library))
+                members.append((f"{options.name}_previous", previous.timed))
             timed = Timed(options.build, members, options.case_filter, options.budget_s, options.processes,
                           options.reference, options.width)
             figures = timed.figures(options.name)
@@ -96,7 +97,7 @@ def sweep(commits, builder, store, options, command):
 @dataclass
 class Side:
     name: str
-    library: Path
+    built: Built
 
 
 def build_or_fail(builder, commit):
@@ -106,12 +107,12 @@ def build_or_fail(builder, commit):
     return built
 
 
-def side_by_side(options, before, after, processes):
+def side_by_side(options, before, after):
     """after against before in paired rounds, with both sides' counts:
     [(case name, ratio, counts before, counts after)]."""
-    timed = Timed(options.build, [(before.name, before.library), (after.name, after.library)], options.case_filter,
-                  options.budget_s, processes, width=options.width)
-    counts = [{(f.case, f.figure): f.value for f in counted(options.build, side.name, side.library,
+    timed = Timed(options.build, [(before.name, before.built.timed), (after.name, after.built.timed)],
+                  options.case_filter, options.budget_s, options.processes, width=options.width)
+    counts = [{(f.case, f.figure): f.value for f in counted(options.build, side.name, side.built.library,
                                                             options.case_filter)} for side in (before, after)]
     out = []
     for case in timed.cases:
@@ -132,10 +133,10 @@ def confirm(repo, builder, options, after_rev, before_rev=None):
     [(case, ratio, count changes, verdict)] and the overall word."""
     after = repo.commit(after_rev)
     before = repo.commit(before_rev) if before_rev else repo.parent(after)
-    sides = [Side(f"{options.name}_before", build_or_fail(builder, before).library),
-             Side(options.name, build_or_fail(builder, after).library)]
+    sides = [Side(f"{options.name}_before", build_or_fail(builder, before)),
+             Side(options.name, build_or_fail(builder, after))]
     rows = []
-    for case, r, cb, ca in side_by_side(options, *sides, processes=options.processes):
+    for case, r, cb, ca in side_by_side(options, *sides):
         changed = count_change(cb, ca)
         timed = {"B slower": "slower", "B faster": "faster"}.get(r.verdict())
         said = [f"{timed} in time"] if timed else []
@@ -151,13 +152,13 @@ def bisect(repo, builder, options, good_rev, bad_rev, min_step):
     commits = repo.between(good, bad)
     if not commits:
         raise ToolError(f"no commit after {good.short} up to {bad.short}: is BAD after GOOD?")
-    good_side = Side(f"{options.name}_good", build_or_fail(builder, good).library)
+    good_side = Side(f"{options.name}_good", build_or_fail(builder, good))
     progress(f"bisecting {len(commits)} commits after {good.short}: at most "
              f"{math.ceil(math.log2(len(commits))) + 1} builds, one more if the last is the one")
 
     def measure(i):
-        side = Side(options.name, build_or_fail(builder, commits[i]).library)
-        rows = side_by_side(options, good_side, side, processes=options.processes)
+        side = Side(options.name, build_or_fail(builder, commits[i]))
+        rows = side_by_side(options, good_side, side)
         case, r = max(((c, r) for c, r, _, _ in rows), key=lambda cr: cr[1].low)
         progress(f"  {commits[i].short} {commits[i].subject[:40]}: {r.ratio:.4f} ({r.low:.4f}..{r.high:.4f}) "
                  f"of GOOD on {case.name}: {'slow' if bisection.slow(r, min_step) else 'as GOOD'}")
@@ -170,6 +171,6 @@ def compare(repo, builder, options, base_rev, head_rev):
     """HEAD against its merge base with BASE: (base, head, rows)."""
     head = repo.commit(head_rev)
     base = repo.merge_base(repo.commit(base_rev), head)
-    sides = [Side(f"{options.name}_base", build_or_fail(builder, base).library),
-             Side(options.name, build_or_fail(builder, head).library)]
-    return base, head, side_by_side(options, *sides, processes=options.processes)
+    sides = [Side(f"{options.name}_base", build_or_fail(builder, base)),
+             Side(options.name, build_or_fail(builder, head))]
+    return base, head, side_by_side(options, *sides)

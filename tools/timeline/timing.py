@@ -23,16 +23,30 @@ def run(command):
 
 class Timed:
     """One sortbench-rounds run of named libraries (and a reference from the
-    registry first, where there is one): its document and its cases."""
+    registry first, where there is one): its document and its cases.
+
+    A member given as a list of placement copies is timed at each: process k
+    of `processes` loads copy k of every such member, and the processes'
+    files are merged, so that the interval holds what placement does."""
 
     def __init__(self, build, members, case_filter, budget_s, processes, reference=None, width=None):
         group = ([reference] if reference else []) + [name for name, _ in members]
+        common = [executable(build, "sortbench-rounds"), "--group=" + ",".join(group), f"--filter={case_filter}",
+                  "--full_grid", *([f"--width={width}"] if width else [])]
+        placed = any(isinstance(path, list) for _, path in members)
         with tempfile.TemporaryDirectory(prefix="sortbench-timed-") as folder:
             out = Path(folder) / "rounds.json"
-            run([executable(build, "sortbench-rounds"), "--group=" + ",".join(group),
-                 *[f"--contender={name}={path}" for name, path in members], f"--filter={case_filter}",
-                 "--full_grid", f"--budget_s={budget_s}", f"--processes={processes}", f"--out={out}",
-                 *([f"--width={width}"] if width else [])])
+            if not placed:
+                run([*common, *[f"--contender={name}={path}" for name, path in members], f"--budget_s={budget_s}",
+                     f"--processes={processes}", f"--out={out}"])
+            else:
+                parts = []
+                for k in range(processes):
+                    parts.append(Path(folder) / f"placement{k + 1}.json")
+                    run([*common, *[f"--contender={name}={path[k] if isinstance(path, list) else path}"
+                                    for name, path in members],
+                         f"--budget_s={max(1, round(budget_s / processes))}", "--processes=1", f"--out={parts[-1]}"])
+                run([executable(build, "sortbench-rounds"), *[f"--combine={f}" for f in parts], f"--out={out}"])
             self.raw = out.read_bytes()
             _, self.doc = read_document(out)
             self.group, self.cases = load_rounds(out)
