@@ -51,7 +51,8 @@ public:
         });
     }
     // The pattern it is: named after the file, capped for the routines that
-    // go quadratic on runs of equal values where the data repeats a value.
+    // go quadratic on runs of equal values where its runs are long enough
+    // to cost more than the sort.
     const pattern_info& pattern() const { return info_; }
     std::size_t count() const { return count_; }
     const std::vector<std::uint32_t>& sizes() const { return sizes_; }

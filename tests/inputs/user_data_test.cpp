@@ -58,7 +58,9 @@ TEST_F(UserData, ReadsEachFormat)
     const auto ints = read_user_data(binary<std::int64_t>("ints.bin", {5, -3, INT64_MIN, 5}), "int64", false);
     EXPECT_EQ(ints->values<std::int64_t>(), (std::vector<std::int64_t>{5, -3, INT64_MIN, 5}));
     EXPECT_EQ(ints->pattern().name, "ints");
-    EXPECT_EQ(ints->pattern().shape, unsigned{repeats_values});  // 5 repeats
+    EXPECT_EQ(ints->pattern().shape, 0u);  // one equal pair is no run to go quadratic on
+    const auto runs = read_user_data(binary<std::int64_t>("runs.bin", std::vector<std::int64_t>(64, 7)), "int64", false);
+    EXPECT_EQ(runs->pattern().shape, unsigned{repeats_values});
     EXPECT_EQ(ints->sizes(), (std::vector<std::uint32_t>{4}));  // shorter than every suite size
 
     const auto records = read_user_data(binary<kv16>("pairs.bin", {{1, 20}, {2, 10}}), "kv16", false);
