@@ -49,6 +49,12 @@ enum pattern_shape : unsigned {
     turtles = 1u << 2,               // small values far to the right, from about 100,000 elements on
 };
 
+// Largest size run for a quadratic case. Every split of a run of equal values
+// peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
+// values ~n^2/16, and the killer ~n^2/2 too. At 10,000 elements one call
+// takes up to about a quarter of a second here; at 100,000 up to minutes.
+inline constexpr std::uint32_t quadratic_cap = 10000;
+
 struct pattern_info {
     pattern p;
     std::string_view name;

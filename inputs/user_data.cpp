@@ -152,16 +152,21 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
         // comparisons on a run of m equal values, against some n*log2(n) on
         // the rest: the data repeats values, for the routines capped on such
         // data, where its runs would at least double that. A few equal pairs
-        // among a million random values do not.
+        // among a million random values do not. Its recursion is as deep as
+        // the run is long, so a run longer than those routines ever sort
+        // counts too, however large the file.
         double squares = 0;
+        std::size_t longest = 0;
         for (auto run = sorted.begin(); run != sorted.end();) {
             const auto end = std::find_if(run, sorted.end(), [&](const T& x) { return *run < x; });
             const auto m = static_cast<double>(end - run);
             squares += m * m;
+            longest = std::max(longest, static_cast<std::size_t>(end - run));
             run = end;
         }
         const auto n = static_cast<double>(sorted.size());
-        const bool repeats = squares / 2 > n * (std::log2(std::max(n, 1.0)) + 1);
+        const bool repeats =
+            squares / 2 > n * (std::log2(std::max(n, 1.0)) + 1) || longest > std::size_t{quadratic_cap};
         data->info_ = {pattern::from_file, data->name_, repeats ? unsigned{repeats_values} : 0u};
     });
     if (!known) throw input_error(path + ": no element type '" + std::string(type) + "'");

@@ -17,12 +17,6 @@
 #include "inputs/sizes.hpp"
 #include "inputs/user_data.hpp"
 
-// Largest size run for a quadratic case. Every split of a run of equal values
-// peels off one element, so all-equal input costs ~n^2/2 steps, 8 distinct
-// values ~n^2/16, and the killer ~n^2/2 too. At 10,000 elements one call
-// takes up to about a quarter of a second here; at 100,000 up to minutes.
-inline constexpr std::uint32_t quadratic_cap = 10000;
-
 // Beyond the cache: 10^7 elements (40 MB of int32, more than this machine's
 // 32 MiB L3) in every run, and 10^8 on request, where memory bandwidth
 // decides. Only on random and ascending int32 and int64, warm, for the

@@ -61,6 +61,14 @@ TEST_F(UserData, ReadsEachFormat)
     EXPECT_EQ(ints->pattern().shape, 0u);  // one equal pair is no run to go quadratic on
     const auto runs = read_user_data(binary<std::int64_t>("runs.bin", std::vector<std::int64_t>(64, 7)), "int64", false);
     EXPECT_EQ(runs->pattern().shape, unsigned{repeats_values});
+    // In three million values one run costs less than the sort, but a run
+    // past the cap would recurse deeper than those routines ever do.
+    for (const std::uint32_t run : {quadratic_cap, quadratic_cap + 1}) {
+        std::vector<std::int32_t> big(3000000);
+        for (std::size_t i = 0; i < big.size(); ++i) big[i] = i < run ? -1 : static_cast<std::int32_t>(i);
+        const auto read = read_user_data(binary<std::int32_t>("big.bin", big), "int32", false);
+        EXPECT_EQ(read->pattern().shape, run > quadratic_cap ? unsigned{repeats_values} : 0u) << run;
+    }
     EXPECT_EQ(ints->sizes(), (std::vector<std::uint32_t>{4}));  // shorter than every suite size
 
     const auto records = read_user_data(binary<kv16>("pairs.bin", {{1, 20}, {2, 10}}), "kv16", false);
