@@ -159,9 +159,9 @@ std::unique_ptr<user_data> read_user_data(const std::string& path, std::string_v
         std::size_t longest = 0;
         for (auto run = sorted.begin(); run != sorted.end();) {
             const auto end = std::find_if(run, sorted.end(), [&](const T& x) { return *run < x; });
-            const auto m = static_cast<double>(end - run);
-            squares += m * m;
-            longest = std::max(longest, static_cast<std::size_t>(end - run));
+            const auto m = static_cast<std::size_t>(end - run);
+            squares += static_cast<double>(m) * static_cast<double>(m);
+            longest = std::max(longest, m);
             run = end;
         }
         const auto n = static_cast<double>(sorted.size());
