@@ -18,8 +18,9 @@ Cases of ab and rounds are A,B,CASE: two contenders and a case of the rounds
 (pattern/size[/type]). The default list (21 cases) pairs std_sort with
 pdqsort on random and few_distinct input, std_stable_sort with
 flat_stable_sort on random input, each at 10^4, 10^5 and 10^6 as int32 and
-kv16, and shell_sort with comb_sort on random int32. The advice's cases (12)
-are random and few_distinct files at the same sizes and types.
+kv16, and shell_sort with comb_sort on random int32. The advice's cases (20)
+are random and few_distinct files at the same sizes and types, and zipf
+and organ_pipe files at 10^4 and 10^5 as int32 and kv16.
 
 Usage: tools/coverage_check.py [--program ab|rounds|advise] [--processes K] [--runs N] [--busy K]
                                [--cases REGEX] [--budget_s S] [--build DIR] [--json OUT]
@@ -46,6 +47,10 @@ CASES += [("std_stable_sort", "flat_stable_sort", f"random/{n}{t}") for n in (10
 CASES += [("shell_sort", "comb_sort", f"random/{n}") for n in (10000, 100000, 1000000)]
 ADVICE_CASES = [("advise", "std_sort", f"{p}/{n}{t}") for p in ("random", "few_distinct")
                 for n in (10000, 100000, 1000000) for t in ("", "/kv16")]
+# Skewed and presorted data, where the pick may be an adaptive sort rather
+# than the fastest on random values.
+ADVICE_CASES += [("advise", "std_sort", f"{p}/{n}{t}") for p in ("zipf", "organ_pipe")
+                 for n in (10000, 100000) for t in ("", "/kv16")]
 ROW = re.compile(r"^\| (?P<case>\S+) \|.*\| (?P<low>[\d.]+)\.\.(?P<high>[\d.inf]+) \|")
 
 
