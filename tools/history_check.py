@@ -36,8 +36,13 @@ sweep --layouts 3 does). Prints:
     one before it: how often moved code is called a change, and how often
     each step is found.
 
+With --aligned every build is the one made with -falign-functions=64
+-falign-loops=64 (libslowed_0pct_aligned.so ...): what a history whose
+build command aligns its code sees.
+
 Usage: tools/history_check.py [--points N] [--sizes LIST] [--series N] [--commits N] [--busy K]
-                              [--budget_s S] [--moves SHARE] [--build DIR] [--json OUT] [--load JSON]
+                              [--budget_s S] [--moves SHARE] [--aligned] [--build DIR] [--json OUT]
+                              [--load JSON]
 """
 
 import json
@@ -68,6 +73,9 @@ PROCESSES_PER_COMMIT = 3
 # Each process's rounds run until every ratio is known to +-0.5% (or the
 # budget ends): the history's own default, narrow enough for a 2% step.
 WIDTH = 0.5
+# At 10^6 a round of the six builds takes half a second: ten rounds, not
+# the rounds' default twenty, keep the 10^6 processes near the budget.
+MIN_ROUNDS = 10
 # A commit of a sort's history moves its code, or touches only what is
 # around it, as often as not: an assumption, --moves to change it.
 MOVES = 0.5
@@ -76,29 +84,32 @@ MOVES = 0.5
 PLACED = 3
 
 
-def libraries(build, placement):
+def libraries(build, placement, variant=""):
     """The builds one process times: the unslowed one as built, the others
-    at `placement` (1 to LAYOUT_COPIES)."""
-    out = {"unslowed": build / "libslowed_0pct.so", "moved": build / f"libslowed_0pct.layout{placement}.so"}
-    out.update({f"slowed_{p}pct": build / f"libslowed_{p}pct.layout{placement}.so" for p in STEPS})
+    at `placement` (1 to LAYOUT_COPIES); variant "_aligned": those built
+    with their code on 64-byte lines."""
+    out = {"unslowed": build / f"libslowed_0pct{variant}.so",
+           "moved": build / f"libslowed_0pct{variant}.layout{placement}.so"}
+    out.update({f"slowed_{p}pct": build / f"libslowed_{p}pct{variant}.layout{placement}.so" for p in STEPS})
     for path in out.values():
         if not path.is_file():
             raise ToolError(f"{path} is missing: build with the benchmarks on (make)")
     return out
 
 
-def one_process(build, size, k, budget_s):
+def one_process(build, size, k, budget_s, variant):
     """One point of every build at one size: {"placement": K, member:
     {"to_reference": r, "to_unslowed": [ratio, low, high], "rounds": [the
     unslowed build's ns, the member's]}}."""
     placement = k % LAYOUT_COPIES + 1
-    members = libraries(build, placement)
+    members = libraries(build, placement, variant)
     names = ["unslowed", "moved"] + [f"slowed_{p}pct" for p in STEPS]
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
         run = subprocess.run([str(executable(build, "sortbench-rounds")), "--group=" + ",".join(["std_sort"] + names),
                               *[f"--contender={n}={members[n]}" for n in names], f"--filter=^random/{size}$",
-                              f"--budget_s={budget_s}", f"--width={WIDTH}", "--processes=1", f"--out={out}"],
+                              f"--budget_s={budget_s}", f"--width={WIDTH}", f"--min_rounds={MIN_ROUNDS}",
+                              "--processes=1", f"--out={out}"],
                              capture_output=True, text=True)
         if run.returncode != 0:
             raise ToolError(f"sortbench-rounds: {(run.stderr.strip() or 'failed').splitlines()[-1]}")
@@ -115,7 +126,8 @@ def one_process(build, size, k, budget_s):
 
 
 def measure(args, build):
-    libraries(build, LAYOUT_COPIES)  # refused before the first process if the build lacks them
+    variant = "_aligned" if args.aligned else ""
+    libraries(build, LAYOUT_COPIES, variant)  # refused before the first process if the build lacks them
     points = {}
     started = time.monotonic()
     total = len(args.sizes) * args.points
@@ -123,7 +135,7 @@ def measure(args, build):
         for s, size in enumerate(args.sizes):
             points[str(size)] = []
             for k in range(args.points):
-                points[str(size)].append(one_process(build, size, k, args.budget_s))
+                points[str(size)].append(one_process(build, size, k, args.budget_s, variant))
                 done = s * args.points + k + 1
                 spent = time.monotonic() - started
                 print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
@@ -293,6 +305,8 @@ def main():
     ap.add_argument("--busy", type=int, default=0)
     ap.add_argument("--budget_s", type=float, default=8)
     ap.add_argument("--moves", type=float, default=MOVES, help="the share of commits that move the sort's code")
+    ap.add_argument("--aligned", action="store_true",
+                    help="the builds made with their functions and loops on 64-byte lines")
     ap.add_argument("--build")
     ap.add_argument("--json", type=Path)
     ap.add_argument("--load", type=Path, help="the points of an earlier --json, instead of measuring")

@@ -99,6 +99,20 @@ class Running(unittest.TestCase):
         self.assertEqual(r.returncode, 1)
         self.assertIn("libheapsort.layout", r.stderr)
 
+    def test_aligned_copies_move_the_sort_by_whole_lines(self):
+        # What history_check.py --aligned measures: the pad still moves the
+        # sort, but every function of it starts on a 64-byte line.
+        starts = set()
+        for k in range(1, 7):
+            library = Path(EXAMPLE).with_name(f"libslowed_0pct_aligned.layout{k}.so")
+            symbols = [line.split() for line in run("nm", "-D", "--defined-only", library).stdout.splitlines()]
+            sorts = {name: int(address, 16) for address, kind, name in symbols
+                     if kind == "T" and name.startswith("sortbench_sort")}
+            self.assertIn("sortbench_sort_by_int32", sorts)
+            self.assertEqual({name: a % 64 for name, a in sorts.items()}, dict.fromkeys(sorts, 0), library.name)
+            starts.add(sorts["sortbench_sort_by_int32"])
+        self.assertGreater(len(starts), 1)
+
 
     def test_hidden_costs_are_counted_per_call(self):
         """1,000 bytes in one allocation and one system call per call, next
