@@ -14,7 +14,7 @@
 
 #include "bench/engine/contenders.hpp"
 #include "bench/engine/json.hpp"
-#include "bench/rounds/rounds.hpp"
+#include "bench/engine/rounds.hpp"
 #include "inputs/profile.hpp"
 #include "inputs/user_data.hpp"
 

@@ -18,7 +18,7 @@
 
 #include "bench/engine/cli.hpp"
 #include "bench/engine/processes.hpp"
-#include "bench/rounds/rounds.hpp"
+#include "bench/engine/rounds.hpp"
 
 namespace {
 

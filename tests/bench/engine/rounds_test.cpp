@@ -16,7 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "bench/rounds/rounds.hpp"
+#include "bench/engine/rounds.hpp"
 #include "bench/engine/bench_run.hpp"
 
 namespace {
