@@ -301,6 +301,12 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
     race_options.budget_seconds = budget * 0.5;
     rounds_options confirm_options = race_options;
     confirm_options.budget_seconds = budget * 0.3 / record.processes;
+    // Each process spends its whole share, not stopping once its rounds
+    // agree: a shared host runs in phases of a second or more, in which the
+    // pick and std_sort slow by different amounts (spinsort on an organ pipe
+    // by 80% where std_sort slows by 30%), and rounds that stop inside one
+    // phase agree closely on a figure the next process does not see.
+    confirm_options.width = 0;
     const unsigned threads = record.constraints.threads > 1 ? record.constraints.threads : 0;
     if (given.value("confirm_only")) {
         run.replace_data(std::move(shares.held_out));
