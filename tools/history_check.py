@@ -23,15 +23,18 @@ commits before a step are the unslowed build, those from the step (at a
 random commit) on the slowed one. Two ways of timing a commit are
 assembled: one placement, three processes of it (what sweep does), and
 three placements, a process each, drawn anew at every commit (what
-sweep --layouts 3 does). Prints:
+sweep --layouts 3 does). And two series of each: a commit's ratio to
+std_sort, and its ratio to the unslowed build in the same rounds (as a
+sweep times each commit beside the first of its range). Prints:
   - each slowed build's slowdown against the moved build at its own
     placement, over all processes (the calibration);
   - false alarms per series per commit, on series that hold no step;
   - the share of steps found at the true commit +-1, per size of step;
   - how far the commit found lies from the true one;
   - bisection of a 5% step among 32 commits, each midpoint one process's
-    paired ratio to GOOD: how many builds it took, how often it named the
-    commit;
+    paired ratio to GOOD (processes of their own, --points more a size, of
+    three builds: the unslowed, the moved and the 5% one): how many builds
+    it took, how often it named the commit;
   - each step measured directly, as the sweep measures a build beside the
     one before it: how often moved code is called a change, and how often
     each step is found.
@@ -79,6 +82,9 @@ MIN_ROUNDS = 10
 # A commit of a sort's history moves its code, or touches only what is
 # around it, as often as not: an assumption, --moves to change it.
 MOVES = 0.5
+# The series the detector runs on: a commit's ratio to std_sort, and its
+# ratio to the range's first build in the same rounds (sweep records both).
+FIGURES = {"reference": "ratio to std_sort", "anchored": "ratio to the first build"}
 # Three placement copies of a commit's build, a process each, cost what
 # sweep's three processes of one build do.
 PLACED = 3
@@ -97,16 +103,14 @@ def libraries(build, placement, variant=""):
     return out
 
 
-def one_process(build, size, k, budget_s, variant):
-    """One point of every build at one size: {"placement": K, member:
-    {"to_reference": r, "to_unslowed": [ratio, low, high], "rounds": [the
-    unslowed build's ns, the member's]}}."""
-    placement = k % LAYOUT_COPIES + 1
+def rounds_of(build, size, placement, budget_s, variant, names, reference):
+    """One process of sortbench-rounds timing the builds `names` at a
+    placement (after std_sort where `reference`): its case."""
     members = libraries(build, placement, variant)
-    names = ["unslowed", "moved"] + [f"slowed_{p}pct" for p in STEPS]
+    group = (["std_sort"] if reference else []) + names
     with tempfile.TemporaryDirectory() as tmp:
         out = Path(tmp) / "rounds.json"
-        run = subprocess.run([str(executable(build, "sortbench-rounds")), "--group=" + ",".join(["std_sort"] + names),
+        run = subprocess.run([str(executable(build, "sortbench-rounds")), "--group=" + ",".join(group),
                               *[f"--contender={n}={members[n]}" for n in names], f"--filter=^random/{size}$",
                               f"--budget_s={budget_s}", f"--width={WIDTH}", f"--min_rounds={MIN_ROUNDS}",
                               "--processes=1", f"--out={out}"],
@@ -114,7 +118,16 @@ def one_process(build, size, k, budget_s, variant):
         if run.returncode != 0:
             raise ToolError(f"sortbench-rounds: {(run.stderr.strip() or 'failed').splitlines()[-1]}")
         _, cases = load_rounds(out)
-    case = cases[0]
+    return cases[0]
+
+
+def one_process(build, size, k, budget_s, variant):
+    """One point of every build at one size: {"placement": K, member:
+    {"to_reference": r, "to_unslowed": [ratio, low, high], "rounds": [the
+    unslowed build's ns, the member's]}}."""
+    placement = k % LAYOUT_COPIES + 1
+    names = ["unslowed", "moved"] + [f"slowed_{p}pct" for p in STEPS]
+    case = rounds_of(build, size, placement, budget_s, variant, names, True)
     base = case.members.index("unslowed")
     point = {"placement": placement}
     for n in names:
@@ -125,23 +138,43 @@ def one_process(build, size, k, budget_s, variant):
     return point
 
 
+def bisect_process(build, size, k, budget_s, variant):
+    """A bisection's midpoints at one size, nearer what bisect times (GOOD
+    and one build, no reference) than the six builds of a point: the moved
+    build's and the 5% build's paired ratio to the unslowed one, [ratio,
+    low, high], in one process of those three."""
+    names = ["unslowed", "moved", "slowed_5pct"]
+    case = rounds_of(build, size, k % LAYOUT_COPIES + 1, budget_s, variant, names, False)
+    out = {}
+    for n in names[1:]:
+        paired = median_ratio(case.ns[0], case.ns[case.members.index(n)])
+        out[n] = [paired.ratio, paired.low, paired.high]
+    return out
+
+
 def measure(args, build):
+    """({size: [point]}, {size: [bisection midpoints]}), each from a process
+    of its own."""
     variant = "_aligned" if args.aligned else ""
     libraries(build, LAYOUT_COPIES, variant)  # refused before the first process if the build lacks them
-    points = {}
+    points, midpoints = {}, {}
     started = time.monotonic()
-    total = len(args.sizes) * args.points
+    total = 2 * len(args.sizes) * args.points
+    done = 0
     with busy_loops(args.busy):
-        for s, size in enumerate(args.sizes):
-            points[str(size)] = []
-            for k in range(args.points):
-                points[str(size)].append(one_process(build, size, k, args.budget_s, variant))
-                done = s * args.points + k + 1
+        for size in args.sizes:
+            points[str(size)], midpoints[str(size)] = [], []
+            for k in range(2 * args.points):
+                if k < args.points:
+                    points[str(size)].append(one_process(build, size, k, args.budget_s, variant))
+                else:
+                    midpoints[str(size)].append(bisect_process(build, size, k, args.budget_s, variant))
+                done += 1
                 spent = time.monotonic() - started
                 print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
                       end="", flush=True)
     print()
-    return points
+    return points, midpoints
 
 
 def series_of(values):
@@ -149,11 +182,14 @@ def series_of(values):
     return Series(key, [Point(str(i), "", v, None, None, 1, False) for i, v in enumerate(values)])
 
 
-def at_placements(processes, member):
-    """{placement: [the member's ratio to the reference in each process at it]}."""
+def at_placements(processes, member, figure):
+    """{placement: [the member's figure in each process at it]}: its ratio
+    to the reference, or (figure "anchored") to the unslowed build, as a
+    sweep's builds are timed beside its first."""
     out = {}
     for p in processes:
-        out.setdefault(p["placement"], []).append(p[member]["to_reference"])
+        out.setdefault(p["placement"], []).append(p[member]["to_reference"] if figure == "reference"
+                                                  else p[member]["to_unslowed"][0])
     return out
 
 
@@ -181,19 +217,19 @@ def assemble(rng, unchanged, stepped, commits, placed, moves):
     return values, step
 
 
-def detector_rates(points, series, commits, placed, moves):
+def detector_rates(points, series, commits, placed, moves, figure):
     """Per size: false alarms, steps found and their distance, each commit
-    timed at `placed` placements."""
+    timed at `placed` placements, on series of `figure`."""
     rng = np.random.default_rng(SEED)
     out = {}
     for size, processes in points.items():
-        unchanged = at_placements(processes, "moved")
+        unchanged = at_placements(processes, "moved", figure)
         row = {"false_alarms": 0, "no_step_commits": series * commits}
         for _ in range(series):
             values, _ = assemble(rng, unchanged, None, commits, placed, moves)
             row["false_alarms"] += len(changes_of(series_of(values)))
         for p in STEPS:
-            stepped = at_placements(processes, f"slowed_{p}pct")
+            stepped = at_placements(processes, f"slowed_{p}pct", figure)
             found, distances = 0, []
             for _ in range(series):
                 values, step = assemble(rng, unchanged, stepped, commits, placed, moves)
@@ -228,14 +264,14 @@ def paired(entry):
     return MedianRatio(ratio, low, high, 0)
 
 
-def bisection_rates(points, trials=BISECT_TRIALS, commits=BISECT_COMMITS):
+def bisection_rates(midpoints, trials=BISECT_TRIALS, commits=BISECT_COMMITS):
     """Per size: a 5% step among `commits` commits after GOOD, each midpoint
     one measured process's paired ratio to GOOD."""
     rng = np.random.default_rng(SEED)
     out = {}
-    for size, processes in points.items():
-        unchanged = [paired(p["moved"]["to_unslowed"]) for p in processes]
-        slowed = [paired(p["slowed_5pct"]["to_unslowed"]) for p in processes]
+    for size, processes in midpoints.items():
+        unchanged = [paired(p["moved"]) for p in processes]
+        slowed = [paired(p["slowed_5pct"]) for p in processes]
         named, builds = 0, []
         for _ in range(trials):
             first = int(rng.integers(0, commits))
@@ -264,15 +300,15 @@ def report(points, detector, bisected, calibrated, direct, commits, moves):
         for p, (r, low, high) in row.items():
             print(f"| {size} | {p}% | {100 * (r - 1):+.2f}% ({100 * (low - 1):+.2f}..{100 * (high - 1):+.2f}) |")
     print()
-    print("| size | a commit timed at | false alarms per series per commit | "
+    print("| size | series | a commit timed at | false alarms per series per commit | "
           + " | ".join(f"{p}% steps found (+-1)" for p in STEPS) + " | distance of the commit found, median (largest) |")
-    print("|---:|---|---:|" + "---:|" * len(STEPS) + "---|")
+    print("|---:|---|---|---:|" + "---:|" * len(STEPS) + "---|")
     for size in points:
-        for placed, rates in detector.items():
+        for (figure, placed), rates in detector.items():
             row = rates[size]
             found = [row[f"step_{p}pct"] for p in STEPS]
             distances = [d for f in found for d in f["distances"]]
-            print(f"| {size} | {'one placement' if placed == 1 else f'{placed} placements'} | "
+            print(f"| {size} | {FIGURES[figure]} | {'one placement' if placed == 1 else f'{placed} placements'} | "
                   f"{row['false_alarms']}/{row['no_step_commits']} "
                   f"({row['false_alarms'] / row['no_step_commits']:.2%}) | "
                   + " | ".join(f"{f['found']}/{f['series']} ({f['found'] / f['series']:.0%})" for f in found)
@@ -318,17 +354,30 @@ def main():
     if args.points < 2 * LAYOUT_COPIES or args.commits < 8 or args.series < 1 or not 0 <= args.moves <= 1:
         raise ToolError(f"--points needs {2 * LAYOUT_COPIES} or more (two at each placement), --commits 8 or more, "
                         "--series 1 or more, --moves from 0 to 1")
-    points = json.loads(args.load.read_text())["points"] if args.load else measure(args, build_dir(args.build))
+    if args.load:
+        # A file from before the midpoints were timed apart: the points' own.
+        loaded = json.loads(args.load.read_text())
+        points = loaded["points"]
+        midpoints = loaded.get("midpoints") or {
+            size: [{n: p[n]["to_unslowed"] for n in ("moved", "slowed_5pct")} for p in processes]
+            for size, processes in points.items()}
+    else:
+        points, midpoints = measure(args, build_dir(args.build))
     # Copies built with pads drawn from the commit's name lie elsewhere at
     # every commit: their placements never carry over.
-    detector = {placed: detector_rates(points, args.series, args.commits, placed, args.moves if placed == 1 else 1)
-                for placed in (1, PLACED)}
-    bisected = bisection_rates(points)
+    detector = {(figure, placed): detector_rates(points, args.series, args.commits, placed,
+                                                 args.moves if placed == 1 else 1, figure)
+                for figure in FIGURES for placed in (1, PLACED)}
+    bisected = bisection_rates(midpoints)
     calibrated = calibration(points)
     direct = direct_rates(points)
     report(points, detector, bisected, calibrated, direct, args.commits, args.moves)
     if args.json:
-        args.json.write_text(json.dumps({"points": points, "detector": detector, "bisection": bisected,
+        args.json.write_text(json.dumps({"points": points, "midpoints": midpoints, "detector": {1: detector[("reference", 1)],
+                                                                        PLACED: detector[("reference", PLACED)]},
+                                         "detector_anchored": {1: detector[("anchored", 1)],
+                                                               PLACED: detector[("anchored", PLACED)]},
+                                         "bisection": bisected,
                                          "calibration": calibrated, "direct": direct}, indent=1))
 
 

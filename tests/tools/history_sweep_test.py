@@ -1,12 +1,13 @@
 """A sweep over a git repository of ten commits of the heapsort example,
 the sixth of which makes it slower by a real change in its code (a pass of
 n - 1 more comparisons before the sort's second phase): the sweep records
-ten points, `changes` names that commit from the exact counts, and
-`confirm` confirms it. Each bad input to the commands is refused in one
+ten points, each also against the first commit's build, `changes` names
+that commit from the exact counts, and `confirm` confirms it. Each bad input to the commands is refused in one
 line, with status 1 and the store as it was."""
 
 import json
 import os
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -77,6 +78,16 @@ class Sweep(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         found = json.loads(run.stdout)
         self.assertEqual([(c["commit"], c["direction"]) for c in found], [(self.commits[SLOW_AT], "up")])
+        # Every point is also timed beside the range's first build, which is 1 against itself.
+        run = self.history("series", f"--figure=ratio_to:heapsort@{self.commits[0][:10]}", db=db)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertRegex(run.stdout, r"heapsort random/1000 ratio_to:heapsort@\w+ \[.*\]: 10 points, last \d")
+        with sqlite3.connect(db) as store:
+            points = store.execute("SELECT value, low, high FROM figure WHERE figure = ?",
+                                   (f"ratio_to:heapsort@{self.commits[0][:10]}",)).fetchall()
+        self.assertEqual(len(points), 10)
+        self.assertEqual(points.count((1.0, 1.0, 1.0)), 1)
+        self.assertTrue(all(low is not None and low <= value <= high for value, low, high in points))
         run = self.history(*self.built("confirm", self.commits[SLOW_AT]))
         self.assertEqual(run.returncode, 0, run.stderr)
         self.assertIn("comparisons", run.stdout)

@@ -22,6 +22,18 @@ from timeline.timing import Timed, counted
 STEP = "ratio_to:previous"
 
 
+def anchored(name, anchor):
+    """The figure of a sweep's builds against its first one: heapsort's
+    ratio to the build of commit 1a2b3c4 is ratio_to:heapsort@1a2b3c4. A
+    series of it belongs to one sweep's first commit and no other.
+
+    It is the series that finds a step of a few per cent. The ratio to
+    std_sort moves with the shared host's phases, in which a sort and
+    std_sort slow by different amounts, by more than such a step; two
+    builds of the same sort in the same rounds slow alike."""
+    return f"ratio_to:{name}@{anchor.short}"
+
+
 def library_name(path):
     """The contender's name from its library's file: libheapsort.so -> heapsort."""
     name = Path(path).name
@@ -51,7 +63,7 @@ def clock(seconds):
 def sweep(commits, builder, store, options, command):
     """Builds and times every commit of a range, one record a commit (a
     build that fails is recorded as failed). Returns (points, failures)."""
-    previous, pending, points = None, [], 0
+    previous, first, pending, points = None, None, [], 0
     started = time.monotonic()
     for i, commit in enumerate(commits):
         built = builder.build(commit)
@@ -66,13 +78,22 @@ def sweep(commits, builder, store, options, command):
             members = [(options.name, built.timed)]
             if previous is not None:
                 members.append((f"{options.name}_previous", previous.timed))
+            if first is not None and first is not previous:
+                members.append((f"{options.name}_first", first.timed))
             timed = Timed(options.build, members, options.case_filter, options.budget_s, options.processes,
                           options.reference, options.width)
             figures = timed.figures(options.name)
-            if previous is not None:
-                for case in timed.cases:
+            figure = anchored(options.name, (first or built).commit)
+            for case in timed.cases:
+                if previous is not None:
                     r = timed.ratio(case, f"{options.name}_previous", options.name)
                     figures.append(Figure(options.name, case.name, STEP, r.ratio, r.low, r.high, r.pairs))
+                if first is None:  # the first build against itself: 1, by definition
+                    figures.append(Figure(options.name, case.name, figure, 1.0, 1.0, 1.0, 0))
+                else:
+                    r = timed.ratio(case, f"{options.name}_{'previous' if first is previous else 'first'}",
+                                    options.name)
+                    figures.append(Figure(options.name, case.name, figure, r.ratio, r.low, r.high, r.pairs))
             figures += counted(options.build, options.name, built.library, options.case_filter)
             context = timed.doc.get("context", {})
             record = Record(hashlib.sha256(timed.raw + commit.sha.encode()).hexdigest(), machine_of(context), now(),
@@ -83,6 +104,7 @@ def sweep(commits, builder, store, options, command):
             store.add(record, figures)
             points += 1
             previous = built
+            first = first or built
             said = ", ".join(f"{f.case} {f.value:.4f}" for f in figures if f.figure == f"ratio_to:{options.reference}")
         spent = time.monotonic() - started
         left = spent / (i + 1) * (len(commits) - i - 1)
