@@ -304,7 +304,7 @@ int advise(const command_line& line, const std::vector<std::string>& args, const
     // Each process spends its whole share, not stopping once its rounds
     // agree: a shared host runs in phases of a second or more, in which the
     // pick and std_sort slow by different amounts (spinsort on an organ pipe
-    // by 80% where std_sort slows by 30%), and rounds that stop inside one
+    // by 75% where std_sort slows by 25%), and rounds that stop inside one
     // phase agree closely on a figure the next process does not see.
     confirm_options.width = 0;
     const unsigned threads = record.constraints.threads > 1 ? record.constraints.threads : 0;
