@@ -24,7 +24,7 @@ STEP = "ratio_to:previous"
 
 def anchored(name, anchor):
     """The figure of a sweep's builds against its first one: heapsort's
-    ratio to the build of commit 1a2b3c4 is ratio_to:heapsort@1a2b3c4. A
+    ratio to the build of commit 1a2b3c4d5e is ratio_to:heapsort@1a2b3c4d5e. A
     series of it belongs to one sweep's first commit and no other.
 
     It is the series that finds a step of a few per cent. The ratio to
