@@ -373,11 +373,9 @@ def main():
     direct = direct_rates(points)
     report(points, detector, bisected, calibrated, direct, args.commits, args.moves)
     if args.json:
-        args.json.write_text(json.dumps({"points": points, "midpoints": midpoints, "detector": {1: detector[("reference", 1)],
-                                                                        PLACED: detector[("reference", PLACED)]},
-                                         "detector_anchored": {1: detector[("anchored", 1)],
-                                                               PLACED: detector[("anchored", PLACED)]},
-                                         "bisection": bisected,
+        by_figure = {figure: {placed: detector[(figure, placed)] for placed in (1, PLACED)} for figure in FIGURES}
+        args.json.write_text(json.dumps({"points": points, "midpoints": midpoints, "detector": by_figure["reference"],
+                                         "detector_anchored": by_figure["anchored"], "bisection": bisected,
                                          "calibration": calibrated, "direct": direct}, indent=1))
 
 
