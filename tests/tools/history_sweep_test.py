@@ -2,8 +2,9 @@
 the sixth of which makes it slower by a real change in its code (a pass of
 n - 1 more comparisons before the sort's second phase): the sweep records
 ten points, each also against the first commit's build, `changes` names
-that commit from the exact counts, and `confirm` confirms it. Each bad input to the commands is refused in one
-line, with status 1 and the store as it was."""
+that commit from the exact counts, and `confirm` confirms it. Each bad
+input to the commands is refused in one line, with status 1 and the store
+as it was."""
 
 import json
 import os

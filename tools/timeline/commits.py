@@ -85,14 +85,13 @@ def sweep(commits, builder, store, options, command):
             figures = timed.figures(options.name)
             figure = anchored(options.name, (first or built).commit)
             for case in timed.cases:
-                if previous is not None:
-                    r = timed.ratio(case, f"{options.name}_previous", options.name)
-                    figures.append(Figure(options.name, case.name, STEP, r.ratio, r.low, r.high, r.pairs))
+                step = None if previous is None else timed.ratio(case, f"{options.name}_previous", options.name)
+                if step is not None:
+                    figures.append(Figure(options.name, case.name, STEP, step.ratio, step.low, step.high, step.pairs))
                 if first is None:  # the first build against itself: 1, by definition
                     figures.append(Figure(options.name, case.name, figure, 1.0, 1.0, 1.0, 0))
                 else:
-                    r = timed.ratio(case, f"{options.name}_{'previous' if first is previous else 'first'}",
-                                    options.name)
+                    r = step if first is previous else timed.ratio(case, f"{options.name}_first", options.name)
                     figures.append(Figure(options.name, case.name, figure, r.ratio, r.low, r.high, r.pairs))
             figures += counted(options.build, options.name, built.library, options.case_filter)
             context = timed.doc.get("context", {})
