@@ -32,7 +32,7 @@ sweep times each commit beside the first of its range). Prints:
   - the share of steps found at the true commit +-1, per size of step;
   - how far the commit found lies from the true one;
   - bisection of a 5% step among 32 commits, each midpoint one process's
-    paired ratio to GOOD (processes of their own, --points more a size, of
+    paired ratio to GOOD (processes of their own, --midpoints a size, of
     three builds: the unslowed, the moved and the 5% one): how many builds
     it took, how often it named the commit;
   - each step measured directly, as the sweep measures a build beside the
@@ -43,7 +43,7 @@ With --aligned every build is the one made with -falign-functions=64
 -falign-loops=64 (libslowed_0pct_aligned.so ...): what a history whose
 build command aligns its code sees.
 
-Usage: tools/history_check.py [--points N] [--sizes LIST] [--series N] [--commits N] [--busy K]
+Usage: tools/history_check.py [--points N] [--midpoints N] [--sizes LIST] [--series N] [--commits N] [--busy K]
                               [--budget_s S] [--moves SHARE] [--aligned] [--build DIR] [--json OUT]
                               [--load JSON]
 """
@@ -159,12 +159,12 @@ def measure(args, build):
     libraries(build, LAYOUT_COPIES, variant)  # refused before the first process if the build lacks them
     points, midpoints = {}, {}
     started = time.monotonic()
-    total = 2 * len(args.sizes) * args.points
+    total = len(args.sizes) * (args.points + args.midpoints)
     done = 0
     with busy_loops(args.busy):
         for size in args.sizes:
             points[str(size)], midpoints[str(size)] = [], []
-            for k in range(2 * args.points):
+            for k in range(args.points + args.midpoints):
                 if k < args.points:
                     points[str(size)].append(one_process(build, size, k, args.budget_s, variant))
                 else:
@@ -173,7 +173,7 @@ def measure(args, build):
                 spent = time.monotonic() - started
                 print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
                       end="", flush=True)
-    print()
+    print(f"measured in {time.monotonic() - started:.0f} s")
     return points, midpoints
 
 
@@ -335,6 +335,10 @@ def report(points, detector, bisected, calibrated, direct, commits, moves):
 def main():
     ap = ArgumentParser(__doc__)
     ap.add_argument("--points", type=int, default=20)
+    # A trial's midpoints are drawn from these: ten a size name the commit
+    # as often as twenty did (stored runs, resampled both ways), and keep
+    # the check's run beside two busy loops within twenty minutes.
+    ap.add_argument("--midpoints", type=int, default=10)
     ap.add_argument("--sizes", default="10000,100000,1000000")
     ap.add_argument("--series", type=int, default=50)
     ap.add_argument("--commits", type=int, default=30)
@@ -351,16 +355,19 @@ def main():
         args.sizes = [int(s) for s in args.sizes.split(",")]
     except ValueError:
         raise ToolError(f"--sizes takes whole numbers separated by commas, not '{args.sizes}'") from None
-    if args.points < 2 * LAYOUT_COPIES or args.commits < 8 or args.series < 1 or not 0 <= args.moves <= 1:
-        raise ToolError(f"--points needs {2 * LAYOUT_COPIES} or more (two at each placement), --commits 8 or more, "
-                        "--series 1 or more, --moves from 0 to 1")
+    if (args.points < 2 * LAYOUT_COPIES or args.midpoints < 1 or args.commits < 8 or args.series < 1
+            or not 0 <= args.moves <= 1):
+        raise ToolError(f"--points needs {2 * LAYOUT_COPIES} or more (two at each placement), --midpoints 1 or more, "
+                        "--commits 8 or more, --series 1 or more, --moves from 0 to 1")
     if args.load:
         # A file from before the midpoints were timed apart: the points' own.
         loaded = json.loads(args.load.read_text())
         points = loaded["points"]
-        midpoints = loaded.get("midpoints") or {
-            size: [{n: p[n]["to_unslowed"] for n in ("moved", "slowed_5pct")} for p in processes]
-            for size, processes in points.items()}
+        midpoints = loaded.get("midpoints")
+        if midpoints is None:
+            print(f"{args.load} holds no midpoints of their own: bisection draws on the points' six-build processes")
+            midpoints = {size: [{n: p[n]["to_unslowed"] for n in ("moved", "slowed_5pct")} for p in processes]
+                         for size, processes in points.items()}
     else:
         points, midpoints = measure(args, build_dir(args.build))
     # Copies built with pads drawn from the commit's name lie elsewhere at
