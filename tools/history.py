@@ -117,13 +117,13 @@ def listing(args):
 
 
 def stored_series(args):
-    """The store's series, in name order: [(SeriesKey, Series)]."""
+    """The store's series, in the order they are shown: [(SeriesKey, Series)]."""
     store = Store(args.db, create=False)
     try:
         found = all_series(store.records(), args.figure)
     finally:
         store.close()
-    return sorted(found.items(), key=lambda kv: str(kv[0]))
+    return sorted(found.items(), key=lambda kv: kv[0].order())
 
 
 def series(args):

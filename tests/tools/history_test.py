@@ -21,7 +21,7 @@ from benchdata import MedianRatio  # noqa: E402
 from timeline.bisection import search  # noqa: E402
 from timeline.changes import changes_of  # noqa: E402
 from timeline.detector import change_points, scores  # noqa: E402
-from timeline.series import all_series, comparable  # noqa: E402
+from timeline.series import SeriesKey, all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
 from history_check import assemble  # noqa: E402
 
@@ -131,6 +131,16 @@ class Series(unittest.TestCase):
         with self.assertRaises(ToolError) as e:
             comparable(zen5, other)
         self.assertIn("generations", str(e.exception))
+
+    def test_shown_machine_by_machine_the_ratio_to_the_first_build_first(self):
+        # By name, contender a's series of two machines came before b's on
+        # the first, and the page repeated the first machine's heading.
+        keys = [SeriesKey(g, "gcc", c, "random/1000", f) for g, c, f in
+                [("B", "a", "ratio_to:std_sort"), ("A", "b", "ratio_to:std_sort"),
+                 ("B", "a", "ratio_to:a@1a2b3c4d5e"), ("A", "a", "comparisons")]]
+        self.assertEqual([(k.generation, k.contender, k.figure) for k in sorted(keys, key=SeriesKey.order)],
+                         [("A", "a", "comparisons"), ("A", "b", "ratio_to:std_sort"),
+                          ("B", "a", "ratio_to:a@1a2b3c4d5e"), ("B", "a", "ratio_to:std_sort")])
 
 
 class Detector(unittest.TestCase):

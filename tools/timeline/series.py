@@ -22,6 +22,12 @@ class SeriesKey:
     def __str__(self):
         return f"{self.contender} {self.case} {self.figure} [{self.generation}; {self.platform}]"
 
+    def order(self):
+        """Where the series is shown: by machine, then sort and case, and
+        within them a ratio to a sweep's first build (ratio_to:NAME@COMMIT)
+        first, the series that finds a step of a few per cent."""
+        return self.generation, self.platform, self.contender, self.case, "@" not in self.figure, self.figure
+
 
 @dataclass
 class Point:

@@ -17,7 +17,7 @@ def stored(db):
         found = all_series(store.records())
     finally:
         store.close()
-    return sorted(((k, s) for k, s in found.items() if k.figure != STEP), key=lambda kv: str(kv[0]))
+    return sorted(((k, s) for k, s in found.items() if k.figure != STEP), key=lambda kv: kv[0].order())
 
 
 def series_chart(key, series, found, go):
