@@ -173,7 +173,7 @@ def measure(args, build):
                 spent = time.monotonic() - started
                 print(f"\r{done}/{total} processes, about {spent / done * (total - done):.0f} s left ",
                       end="", flush=True)
-    print(f"measured in {time.monotonic() - started:.0f} s")
+    print(f"\nmeasured in {time.monotonic() - started:.0f} s")
     return points, midpoints
 
 
