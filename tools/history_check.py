@@ -343,7 +343,7 @@ def main():
     ap.add_argument("--series", type=int, default=50)
     ap.add_argument("--commits", type=int, default=30)
     ap.add_argument("--busy", type=int, default=0)
-    ap.add_argument("--budget_s", type=float, default=8)
+    ap.add_argument("--budget_s", type=int, default=8, help="each process's, in whole seconds")
     ap.add_argument("--moves", type=float, default=MOVES, help="the share of commits that move the sort's code")
     ap.add_argument("--aligned", action="store_true",
                     help="the builds made with their functions and loops on 64-byte lines")
