@@ -62,9 +62,9 @@ from benchdata import ArgumentParser, ToolError, build_dir, run_tool
 from timeline import commits as built_commits
 from timeline.builds import Builder, Repository
 from timeline.changes import changes_of
-from timeline.series import all_series
 from timeline.sources import library_revision, now, read_source, uid_of
 from timeline.store import Record, Store
+from timeline.views import stored
 
 DEFAULT_DB = "sortbench-history.db"
 # Processes of rounds a command times in unless told: a sweep's and a
@@ -117,13 +117,7 @@ def listing(args):
 
 
 def stored_series(args):
-    """The store's series, in the order they are shown: [(SeriesKey, Series)]."""
-    store = Store(args.db, create=False)
-    try:
-        found = all_series(store.records(), args.figure)
-    finally:
-        store.close()
-    return sorted(found.items(), key=lambda kv: kv[0].order())
+    return stored(args.db, args.figure)
 
 
 def series(args):

@@ -11,13 +11,15 @@ from timeline.series import all_series
 from timeline.store import Store
 
 
-def stored(db):
+def stored(db, figure=None):
+    """The store's series (of one figure, where given), in the order they
+    are shown: [(SeriesKey, Series)]."""
     store = Store(db, create=False)
     try:
-        found = all_series(store.records())
+        found = all_series(store.records(), figure)
     finally:
         store.close()
-    return sorted(((k, s) for k, s in found.items() if k.figure != STEP), key=lambda kv: kv[0].order())
+    return sorted(found.items(), key=lambda kv: kv[0].order())
 
 
 def series_chart(key, series, found, go):
@@ -62,7 +64,8 @@ def history_parts(db, go, to_html):
     """The page's parts for a store: a heading per machine generation and
     platform, a chart per series, then every change."""
     parts, rows, shown = [], [], None
-    for n, (key, series) in enumerate(stored(db)):
+    charted = [(k, s) for k, s in stored(db) if k.figure != STEP]
+    for n, (key, series) in enumerate(charted):
         if (key.generation, key.platform) != shown:
             shown = (key.generation, key.platform)
             parts.append(f"<h3>{html.escape(key.generation)}; {html.escape(key.platform)}</h3>")
