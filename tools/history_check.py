@@ -50,6 +50,7 @@ Usage: tools/history_check.py [--points N] [--midpoints N] [--sizes LIST] [--ser
 
 import json
 import math
+import statistics
 import subprocess
 import tempfile
 import time
@@ -292,7 +293,31 @@ def calibration(points):
     return out
 
 
-def report(points, detector, bisected, calibrated, direct, commits, moves):
+def spread(points):
+    """Per size, what a commit's figure rests on: the rounds each process
+    held, and the moved build's paired ratio to the unslowed one, how far it
+    moved between processes (sd of the logs) against what each process's own
+    interval said (its half-width over 1.96, the median). Where the two
+    agree, the spread falls with the square root of the rounds, and the
+    budget a size needs follows from them."""
+    out = {}
+    for size, processes in points.items():
+        rounds = [len(p["moved"]["rounds"][1]) for p in processes]
+        moved = [paired(p["moved"]["to_unslowed"]) for p in processes]
+        out[size] = {"rounds": [min(rounds), median(rounds), max(rounds)],
+                     "between": statistics.stdev(math.log(r.ratio) for r in moved),
+                     "within": median([r.half_width / 1.96 for r in moved])}
+    return out
+
+
+def report(points, detector, bisected, calibrated, direct, spreads, commits, moves):
+    print("| size | rounds a process held, median (fewest..most) | the moved build's ratio to the unslowed: "
+          "sd between processes | within one (half-width / 1.96, median) |")
+    print("|---:|---|---:|---:|")
+    for size, row in spreads.items():
+        fewest, mid, most = row["rounds"]
+        print(f"| {size} | {mid:g} ({fewest}..{most}) | {row['between']:.2%} | {row['within']:.2%} |")
+    print()
     print("| size | slowed by | measured against the moved build at its placement, over every process "
           "(95% interval) |")
     print("|---:|---:|---|")
@@ -378,12 +403,13 @@ def main():
     bisected = bisection_rates(midpoints)
     calibrated = calibration(points)
     direct = direct_rates(points)
-    report(points, detector, bisected, calibrated, direct, args.commits, args.moves)
+    spreads = spread(points)
+    report(points, detector, bisected, calibrated, direct, spreads, args.commits, args.moves)
     if args.json:
         by_figure = {figure: {placed: detector[(figure, placed)] for placed in (1, PLACED)} for figure in FIGURES}
         args.json.write_text(json.dumps({"points": points, "midpoints": midpoints, "detector": by_figure["reference"],
                                          "detector_anchored": by_figure["anchored"], "bisection": bisected,
-                                         "calibration": calibrated, "direct": direct}, indent=1))
+                                         "calibration": calibrated, "direct": direct, "spread": spreads}, indent=1))
 
 
 if __name__ == "__main__":

@@ -23,7 +23,7 @@ from timeline.changes import changes_of  # noqa: E402
 from timeline.detector import change_points, scores  # noqa: E402
 from timeline.series import SeriesKey, all_series, comparable  # noqa: E402
 from timeline.store import Figure, Record, Store  # noqa: E402
-from history_check import assemble  # noqa: E402
+from history_check import assemble, spread  # noqa: E402
 
 MACHINE = {"vendor": "AuthenticAMD", "family": "26", "model": "2", "compiler": "GCC 12.2.0"}
 # A writer in a process of its own: argv is the store, a name, how many
@@ -222,6 +222,19 @@ class AssembledSeries(unittest.TestCase):
         self.assertTrue(3 <= step <= 27)
         for before, after in zip(stepped[:step], stepped[step:]):
             self.assertAlmostEqual(after / before, 2.0)
+
+    def test_the_spread_is_the_moved_builds_between_and_within_processes(self):
+        # Two processes whose moved build read e^-0.01 and e^+0.01 of the
+        # unslowed one, their intervals +-1.96% and +-3.92% wide, of 10 and
+        # 30 rounds; the slowed build, far off, must not enter.
+        def process(log, width, rounds):
+            r = math.exp(log)
+            return {"moved": {"to_unslowed": [r, r / (1 + width), r * (1 + width)], "rounds": [[1] * rounds] * 2},
+                    "slowed_5pct": {"to_unslowed": [2.0, 1.0, 3.0], "rounds": [[1] * 99] * 2}}
+        row = spread({"1000": [process(-0.01, 0.0196, 10), process(0.01, 0.0392, 30)]})["1000"]
+        self.assertEqual(row["rounds"], [10, 20, 30])
+        self.assertAlmostEqual(row["between"], 0.01 * math.sqrt(2))
+        self.assertAlmostEqual(row["within"], 0.015)
 
 
 if __name__ == "__main__":
