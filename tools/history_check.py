@@ -297,22 +297,22 @@ def spread(points):
     """Per size, what a commit's figure rests on: the rounds each process
     held, and the moved build's paired ratio to the unslowed one, how far it
     moved between processes (sd of the logs) against what each process's own
-    interval said (its half-width over 1.96, the median). Where the two
+    interval said (the width of its logs over 2 x 1.96, the median). Where the two
     agree, the spread falls with the square root of the rounds, and the
     budget a size needs follows from them."""
     out = {}
     for size, processes in points.items():
         rounds = [len(p["moved"]["rounds"][1]) for p in processes]
-        moved = [paired(p["moved"]["to_unslowed"]) for p in processes]
+        moved = [p["moved"]["to_unslowed"] for p in processes]
         out[size] = {"rounds": [min(rounds), median(rounds), max(rounds)],
-                     "between": statistics.stdev(math.log(r.ratio) for r in moved),
-                     "within": median([r.half_width / 1.96 for r in moved])}
+                     "between": statistics.stdev(math.log(r) for r, _, _ in moved),
+                     "within": median([math.log(high / low) / (2 * 1.96) for _, low, high in moved])}
     return out
 
 
 def report(points, detector, bisected, calibrated, direct, spreads, commits, moves):
     print("| size | rounds a process held, median (fewest..most) | the moved build's ratio to the unslowed: "
-          "sd between processes | within one (half-width / 1.96, median) |")
+          "sd between processes | within one (its interval's, median) |")
     print("|---:|---|---:|---:|")
     for size, row in spreads.items():
         fewest, mid, most = row["rounds"]

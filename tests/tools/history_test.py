@@ -225,13 +225,14 @@ class AssembledSeries(unittest.TestCase):
 
     def test_the_spread_is_the_moved_builds_between_and_within_processes(self):
         # Two processes whose moved build read e^-0.01 and e^+0.01 of the
-        # unslowed one, their intervals +-1.96% and +-3.92% wide, of 10 and
-        # 30 rounds; the slowed build, far off, must not enter.
-        def process(log, width, rounds):
-            r = math.exp(log)
-            return {"moved": {"to_unslowed": [r, r / (1 + width), r * (1 + width)], "rounds": [[1] * rounds] * 2},
+        # unslowed one, their intervals those of a standard error of 1% and
+        # 2% in the logs, of 10 and 30 rounds; the slowed build, far off,
+        # must not enter.
+        def process(log, se, rounds):
+            low, high = math.exp(log - 1.96 * se), math.exp(log + 1.96 * se)
+            return {"moved": {"to_unslowed": [math.exp(log), low, high], "rounds": [[1] * rounds] * 2},
                     "slowed_5pct": {"to_unslowed": [2.0, 1.0, 3.0], "rounds": [[1] * 99] * 2}}
-        row = spread({"1000": [process(-0.01, 0.0196, 10), process(0.01, 0.0392, 30)]})["1000"]
+        row = spread({"1000": [process(-0.01, 0.01, 10), process(0.01, 0.02, 30)]})["1000"]
         self.assertEqual(row["rounds"], [10, 20, 30])
         self.assertAlmostEqual(row["between"], 0.01 * math.sqrt(2))
         self.assertAlmostEqual(row["within"], 0.015)
