@@ -304,9 +304,11 @@ def spread(points):
     """Per size, what a commit's figure rests on: the rounds each process
     held, and the moved build's paired ratio to the unslowed one, how far it
     moved between processes (sd of the logs) against what each process's own
-    interval said (the width of its logs over 2 x 1.96, the median). Where the two
-    agree, the spread falls with the square root of the rounds, and the
-    budget a size needs follows from them."""
+    interval said (the width of its logs over 2 x 1.96, the median). The
+    moved copy lies at a placement of the process's own, so the spread
+    between holds the placements' too. Where the two agree, the spread
+    falls with the square root of the rounds, and the budget a size needs
+    follows from them."""
     out = {}
     for size, processes in points.items():
         rounds = [len(p["moved"]["rounds"][1]) for p in processes]
